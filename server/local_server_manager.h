@@ -1,0 +1,45 @@
+#pragma once
+
+#include "server/server_status.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+// Owns the local recognition server: local_server.py run by the venv's python3, its
+// output protocol, its health and its stop. One per process (shared()); tests may build
+// their own with another port and script.
+//
+// Observers are single callbacks (assigning replaces) and are always called on the GUI
+// thread.
+class LocalServerManager : public QObject {
+    Q_OBJECT
+public:
+    static LocalServerManager& shared();
+
+    explicit LocalServerManager(QObject* parent = nullptr);
+    ~LocalServerManager() override;
+
+    std::function<void(const ServerStatus&)> onStatusChange;
+    std::function<void(int current, int total, const QString& stage)> onProgress;
+    std::function<void(int percent)> onDownloadProgress;
+    std::function<void(const QString& message)> onLog;
+
+    bool isRunning() const;
+    bool venvExists() const; // APP_SUPPORT_PATH/venv/bin/python3
+    bool modelExists() const; // APP_SUPPORT_PATH/Fun-ASR-Nano-2512/model.pt
+    bool checkUvAvailable() const;
+
+    // Starts the server unless it is running; outcomes only through onStatusChange.
+    // Blocks while servers left over from earlier runs are cleared away.
+    void startServer();
+    // SIGTERM, then SIGKILL after 1 s; returns when the child is gone. Harmless when
+    // nothing runs.
+    void stopServer();
+
+    // GET http://127.0.0.1:<port>/health with a 2 s limit; completion exactly once, on
+    // the GUI thread, true only for status 200.
+    void checkServerHealth(std::function<void(bool healthy)> completion);
+    void waitForServerReady(double timeout, std::function<void(bool ready)> completion);
+};

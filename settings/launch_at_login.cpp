@@ -1,0 +1,89 @@
+#include "launch_at_login.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+namespace {
+
+// Desktop Entry quoting: an argument with reserved characters goes in double quotes,
+// with ", `, $ and \ escaped by a backslash.
+QString quotedExecArgument(const QString& argument)
+{
+    static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
+    const bool needsQuotes = std::any_of(argument.cbegin(), argument.cend(),
+                                         [](QChar c) { return reserved.contains(c); });
+    if (!needsQuotes)
+        return argument;
+    QString escaped;
+    for (QChar c : argument) {
+        if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$')
+            || c == QLatin1Char('\\'))
+            escaped += QLatin1Char('\\');
+        escaped += c;
+    }
+    return QLatin1Char('"') + escaped + QLatin1Char('"');
+}
+
+QString desktopEntryTemplate()
+{
+    QFile file(QStringLiteral(":/parlix/parlix.desktop"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll());
+}
+
+} // namespace
+
+namespace LaunchAtLogin {
+
+QString autostartFilePath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+        + QStringLiteral("/autostart/parlix.desktop");
+}
+
+QString autostartEntry(const QString& exePath)
+{
+    QStringList lines = desktopEntryTemplate().split(QLatin1Char('\n'));
+    for (QString& line : lines) {
+        if (line.startsWith(QLatin1String("Exec=")))
+            line = QStringLiteral("Exec=") + quotedExecArgument(exePath);
+    }
+    while (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    lines.append(QStringLiteral("X-GNOME-Autostart-enabled=true"));
+    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+bool apply(bool enabled, QString* error)
+{
+    const QString path = autostartFilePath();
+    if (!enabled) {
+        QFile file(path);
+        if (!file.exists() || file.remove())
+            return true;
+        *error = file.errorString();
+        return false;
+    }
+    if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
+        *error = QStringLiteral("cannot create %1").arg(QFileInfo(path).absolutePath());
+        return false;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        *error = file.errorString();
+        return false;
+    }
+    file.write(autostartEntry(QCoreApplication::applicationFilePath()).toUtf8());
+    if (!file.commit()) {
+        *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+} // namespace LaunchAtLogin

@@ -1,0 +1,102 @@
+#pragma once
+
+#include "settings/trigger_key.h"
+
+#include <QSettings>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <mutex>
+
+// The one store of the user's settings and usage totals, a typed layer over QSettings
+// ($XDG_CONFIG_HOME/Parlix/Parlix.conf). It caches nothing of its own: every read asks
+// the store, every write is flushed to disk before the setter returns, and an absent key
+// reads as its default. Safe to use from any thread.
+class Settings {
+public:
+    static Settings& shared();
+
+    Settings(); // the user's Parlix.conf
+    explicit Settings(const QString& filePath); // another file, for tools and tests
+    ~Settings();
+    Settings(const Settings&) = delete;
+    Settings& operator=(const Settings&) = delete;
+
+    // "serverURL": the remote address as the user typed it.
+    QString remoteServerURL() const;
+    void setRemoteServerURL(const QString& url);
+    // The address a recognition request is posted to: LOCAL_SERVER_URL in local mode,
+    // otherwise the stored "serverURL", or LOCAL_SERVER_URL when none is stored.
+    QString serverURL() const;
+    void setServerURL(const QString& url);
+    static QString defaultRemoteServerURL();
+
+    bool launchAtLogin() const;
+    // Stores the flag, then adds or removes the autostart entry; a failure prints
+    // "设置开机启动失败: ..." and keeps the flag.
+    void setLaunchAtLogin(bool enabled);
+
+    QString language() const;
+    void setLanguage(const QString& language);
+
+    bool useLocalServer() const;
+    void setUseLocalServer(bool local);
+
+    bool setupCompleted() const;
+    void setSetupCompleted(bool completed);
+
+    TriggerKey triggerKey() const;
+    void setTriggerKey(TriggerKey key);
+
+    bool enableFillerRemoval() const;
+    void setEnableFillerRemoval(bool enabled);
+    bool enableCJKSpacing() const;
+    void setEnableCJKSpacing(bool enabled);
+    bool enableHotwords() const;
+    void setEnableHotwords(bool enabled);
+
+    QStringList hotwords() const;
+    void setHotwords(const QStringList& words);
+
+    // LibreTranslate-compatible engine used for translated dictation.
+    QString translationServerURL() const;
+    void setTranslationServerURL(const QString& url);
+    static QString defaultTranslationServerURL();
+
+    double totalRecordingSeconds() const;
+    void setTotalRecordingSeconds(double seconds);
+    qint64 totalCharactersTyped() const;
+    void setTotalCharactersTyped(qint64 count);
+    qint64 totalRecognitions() const;
+    void setTotalRecognitions(qint64 count);
+
+    // Each addition is one atomic read-add-write, so two dictations finishing together
+    // cannot lose an update.
+    void addTotalRecordingSeconds(double seconds);
+    void addTotalCharactersTyped(qint64 count);
+    void addTotalRecognitions(qint64 count);
+
+    double averageCharsPerMinute() const;
+    double estimatedTimeSavedMinutes() const;
+
+    // Seeds "hotwords" once per installation, from "termDictionary" when it holds terms,
+    // else from the built-in list.
+    void loadDefaultHotwordsIfNeeded();
+
+    // Raw access for the few callers that must see what is stored (tests, migration).
+    bool contains(const QString& key) const;
+    void remove(const QString& key);
+    void setRawValue(const QString& key, const QVariant& value);
+    QString fileName() const;
+
+private:
+    QVariant value(const QString& key) const;
+    void write(const QString& key, const QVariant& value);
+    bool boolWithDefaultTrue(const QString& key) const;
+    QVariantMap termDictionary() const;
+    void updateLaunchAtLogin(bool enabled);
+
+    mutable std::recursive_mutex m_mutex;
+    std::unique_ptr<QSettings> m_defaults;
+};

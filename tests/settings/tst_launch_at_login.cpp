@@ -1,0 +1,87 @@
+#include "settings/launch_at_login.h"
+#include "settings/settings.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+// Runs against the real autostart folder of the test's private XDG_CONFIG_HOME.
+class TestLaunchAtLogin : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void flagWritesAndRemovesTheEntry();
+    void entryIsTheDesktopEntryWithOurExecutable();
+    void refusalKeepsTheFlagAndSaysWhy();
+
+private:
+    QString autostartDir() const { return qEnvironmentVariable("XDG_CONFIG_HOME") + u"/autostart"_qs; }
+};
+
+void TestLaunchAtLogin::init()
+{
+    QDir(autostartDir()).removeRecursively();
+}
+
+void TestLaunchAtLogin::flagWritesAndRemovesTheEntry()
+{
+    QTemporaryDir dir;
+    Settings settings(dir.filePath(u"Parlix.conf"_qs));
+    QCOMPARE(LaunchAtLogin::autostartFilePath(), autostartDir() + u"/parlix.desktop"_qs);
+    settings.setLaunchAtLogin(true);
+    QVERIFY(settings.launchAtLogin());
+    QVERIFY(QFile::exists(LaunchAtLogin::autostartFilePath()));
+    settings.setLaunchAtLogin(false);
+    QVERIFY(!settings.launchAtLogin());
+    QVERIFY(!QFile::exists(LaunchAtLogin::autostartFilePath()));
+    settings.setLaunchAtLogin(false); // removing what is not there is fine
+    QVERIFY(!QFile::exists(LaunchAtLogin::autostartFilePath()));
+}
+
+void TestLaunchAtLogin::entryIsTheDesktopEntryWithOurExecutable()
+{
+    QString error;
+    QVERIFY(LaunchAtLogin::apply(true, &error));
+    QFile file(LaunchAtLogin::autostartFilePath());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QString entry = QString::fromUtf8(file.readAll());
+    QVERIFY(entry.startsWith(u"[Desktop Entry]\n"_qs));
+    QVERIFY(entry.contains(u"\nName=Parlix\n"_qs));
+    QVERIFY(entry.contains(u"\nExec="_qs + QCoreApplication::applicationFilePath() + u"\n"_qs));
+    QVERIFY(entry.contains(u"\nX-GNOME-Autostart-enabled=true\n"_qs));
+    // Paths with spaces or quotes are quoted the desktop-entry way.
+    const QString odd = LaunchAtLogin::autostartEntry(u"/opt/My Apps/par\"lix"_qs);
+    QVERIFY(odd.contains(u"\nExec=\"/opt/My Apps/par\\\"lix\"\n"_qs));
+}
+
+void TestLaunchAtLogin::refusalKeepsTheFlagAndSaysWhy()
+{
+    // A file where the autostart folder should be makes the registration fail.
+    QDir().mkpath(qEnvironmentVariable("XDG_CONFIG_HOME"));
+    QFile blocker(autostartDir());
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    if (qEnvironmentVariableIsSet("PARLIX_CHILD")) {
+        QTemporaryDir dir;
+        Settings settings(dir.filePath(u"Parlix.conf"_qs));
+        settings.setLaunchAtLogin(true);
+        QVERIFY(settings.launchAtLogin());
+        return;
+    }
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"PARLIX_CHILD"_qs, u"1"_qs);
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(), {u"refusalKeepsTheFlagAndSaysWhy"_qs});
+    QVERIFY(child.waitForFinished(20000));
+    const QString out = QString::fromUtf8(child.readAllStandardOutput());
+    QCOMPARE(child.exitCode(), 0);
+    QVERIFY2(out.contains(u"设置开机启动失败: "_qs), qPrintable(out));
+    QFile::remove(autostartDir());
+}
+
+QTEST_GUILESS_MAIN(TestLaunchAtLogin)
+#include "tst_launch_at_login.moc"

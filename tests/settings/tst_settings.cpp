@@ -1,0 +1,249 @@
+#include "settings/app_paths.h"
+#include "settings/settings.h"
+#include "text/text_post_processor.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+#include <thread>
+#include <vector>
+
+// Every test works on a real Parlix.conf in a temporary folder.
+class TestSettings : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void freshInstallDefaults();
+    void writesReachTheDiskAtOnce();
+    void roundTripsEveryKind();
+    void defaultTrueSwitchesFollowPresence();
+    void serverUrlDerivation();
+    void triggerKeyRawValues();
+    void triggerKeyNames();
+    void seeding_data();
+    void seeding();
+    void seedingHappensOnce();
+    void derivedFigures_data();
+    void derivedFigures();
+    void concurrentTotalsLoseNothing();
+    void sharedUsesXdgConfigHome();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<Settings> m_settings;
+    QString path() const { return m_dir->filePath(QStringLiteral("Parlix.conf")); }
+};
+
+void TestSettings::init()
+{
+    m_settings.reset();
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_settings = std::make_unique<Settings>(path());
+}
+
+void TestSettings::freshInstallDefaults()
+{
+    Settings& s = *m_settings;
+    QCOMPARE(s.useLocalServer(), false);
+    QCOMPARE(s.setupCompleted(), false);
+    QCOMPARE(s.language(), u"auto"_qs);
+    QCOMPARE(s.triggerKey(), TriggerKey::fn);
+    QVERIFY(s.enableFillerRemoval());
+    QVERIFY(s.enableCJKSpacing());
+    QVERIFY(s.enableHotwords());
+    QCOMPARE(s.launchAtLogin(), false);
+    QCOMPARE(s.totalRecordingSeconds(), 0.0);
+    QCOMPARE(s.totalCharactersTyped(), 0);
+    QCOMPARE(s.totalRecognitions(), 0);
+    QCOMPARE(s.hotwords(), QStringList());
+    QCOMPARE(s.serverURL(), u"http://127.0.0.1:19000/api/transcribe"_qs);
+    QCOMPARE(s.serverURL(), LOCAL_SERVER_URL());
+    QVERIFY(s.remoteServerURL().startsWith(u"http://"_qs));
+    QVERIFY(s.remoteServerURL().endsWith(u":9000/api/transcribe"_qs));
+    QCOMPARE(s.translationServerURL(), u"http://127.0.0.1:5000/translate"_qs);
+}
+
+void TestSettings::writesReachTheDiskAtOnce()
+{
+    m_settings->setLanguage(u"ja"_qs);
+    m_settings->setHotwords({u"Alpha"_qs, u"B C"_qs, u"含,逗号"_qs});
+    // Another reader of the same file sees the values without any explicit flush.
+    Settings other(path());
+    QCOMPARE(other.language(), u"ja"_qs);
+    QCOMPARE(other.hotwords(), (QStringList{u"Alpha"_qs, u"B C"_qs, u"含,逗号"_qs}));
+    QFile file(path());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll().contains("[General]"));
+}
+
+void TestSettings::roundTripsEveryKind()
+{
+    Settings& s = *m_settings;
+    s.setRemoteServerURL(QString());
+    s.setUseLocalServer(true);
+    s.setSetupCompleted(true);
+    s.setTriggerKey(TriggerKey::rightCommand);
+    s.setHotwords({u"单个"_qs});
+    s.setTotalRecordingSeconds(12.25);
+    s.setTotalCharactersTyped(Q_INT64_C(5000000000));
+    s.setTotalRecognitions(7);
+    Settings reread(path());
+    QCOMPARE(reread.remoteServerURL(), QString()); // an empty address stays empty
+    QVERIFY(reread.useLocalServer());
+    QVERIFY(reread.setupCompleted());
+    QCOMPARE(reread.triggerKey(), TriggerKey::rightCommand);
+    QCOMPARE(reread.hotwords(), QStringList{u"单个"_qs});
+    QCOMPARE(reread.totalRecordingSeconds(), 12.25);
+    QCOMPARE(reread.totalCharactersTyped(), Q_INT64_C(5000000000));
+    QCOMPARE(reread.totalRecognitions(), 7);
+    s.setHotwords({});
+    QCOMPARE(Settings(path()).hotwords(), QStringList());
+}
+
+void TestSettings::defaultTrueSwitchesFollowPresence()
+{
+    Settings& s = *m_settings;
+    s.setEnableCJKSpacing(false);
+    s.setEnableFillerRemoval(false);
+    QCOMPARE(Settings(path()).enableCJKSpacing(), false);
+    QCOMPARE(Settings(path()).enableFillerRemoval(), false);
+    s.remove(u"enableCJKSpacing"_qs);
+    QCOMPARE(Settings(path()).enableCJKSpacing(), true);
+    // A stored string reads through the store's boolean conversion.
+    s.setRawValue(u"enableHotwords"_qs, u"false"_qs);
+    QCOMPARE(s.enableHotwords(), false);
+}
+
+void TestSettings::serverUrlDerivation()
+{
+    Settings& s = *m_settings;
+    QCOMPARE(s.serverURL(), LOCAL_SERVER_URL()); // remote mode, nothing stored
+    s.setRemoteServerURL(u"http://10.0.0.2:9000/api/transcribe"_qs);
+    QCOMPARE(s.serverURL(), u"http://10.0.0.2:9000/api/transcribe"_qs);
+    s.setUseLocalServer(true);
+    QCOMPARE(s.serverURL(), LOCAL_SERVER_URL());
+    QCOMPARE(s.remoteServerURL(), u"http://10.0.0.2:9000/api/transcribe"_qs);
+    s.setServerURL(u"http://x/api/transcribe"_qs);
+    QCOMPARE(s.remoteServerURL(), u"http://x/api/transcribe"_qs);
+}
+
+void TestSettings::triggerKeyRawValues()
+{
+    Settings& s = *m_settings;
+    for (const QString& raw : {u"Control"_qs, u"cmd"_qs, QString(), u"rightcommand"_qs}) {
+        s.setRawValue(u"triggerKey"_qs, raw);
+        QCOMPARE(s.triggerKey(), TriggerKey::fn);
+    }
+    for (TriggerKey key : allTriggerKeys) {
+        s.setTriggerKey(key);
+        QCOMPARE(Settings(path()).triggerKey(), key);
+        QCOMPARE(triggerKeyFromRawValue(rawValue(key)), key);
+    }
+}
+
+void TestSettings::triggerKeyNames()
+{
+    QCOMPARE(displayName(TriggerKey::fn), u"fn 键"_qs);
+    QCOMPARE(displayName(TriggerKey::control), u"Control 键"_qs);
+    QCOMPARE(displayName(TriggerKey::option), u"Option 键"_qs);
+    QCOMPARE(displayName(TriggerKey::rightCommand), u"右 Command 键"_qs);
+    QCOMPARE(shortName(TriggerKey::fn), u"fn"_qs);
+    QCOMPARE(shortName(TriggerKey::control), u"Control"_qs);
+    QCOMPARE(shortName(TriggerKey::option), u"Option"_qs);
+    QCOMPARE(shortName(TriggerKey::rightCommand), u"右 ⌘"_qs);
+}
+
+void TestSettings::seeding_data()
+{
+    QTest::addColumn<QVariant>("termDictionary");
+    QTest::addColumn<QStringList>("expected");
+    const QStringList defaults = TextPostProcessor::defaultHotwords();
+    QTest::newRow("absent") << QVariant() << defaults;
+    QTest::newRow("empty map") << QVariant(QVariantMap()) << defaults;
+    QTest::newRow("values deduplicated and sorted")
+        << QVariant(QVariantMap{{u"z"_qs, u"Zeta"_qs}, {u"a"_qs, u"Alpha"_qs}, {u"b"_qs, u"Zeta"_qs}})
+        << QStringList{u"Alpha"_qs, u"Zeta"_qs};
+    QTest::newRow("a value that is not a string")
+        << QVariant(QVariantMap{{u"a"_qs, u"Alpha"_qs}, {u"n"_qs, 3}}) << defaults;
+    QTest::newRow("not a dictionary") << QVariant(u"Alpha"_qs) << defaults;
+}
+
+void TestSettings::seeding()
+{
+    QFETCH(QVariant, termDictionary);
+    QFETCH(QStringList, expected);
+    if (termDictionary.isValid())
+        m_settings->setRawValue(u"termDictionary"_qs, termDictionary);
+    m_settings->loadDefaultHotwordsIfNeeded();
+    QCOMPARE(Settings(path()).hotwords(), expected);
+}
+
+void TestSettings::seedingHappensOnce()
+{
+    m_settings->loadDefaultHotwordsIfNeeded();
+    QCOMPARE(m_settings->hotwords().size(), 84);
+    m_settings->setHotwords({});
+    Settings relaunched(path());
+    relaunched.loadDefaultHotwordsIfNeeded();
+    QCOMPARE(relaunched.hotwords(), QStringList());
+}
+
+void TestSettings::derivedFigures_data()
+{
+    QTest::addColumn<qint64>("characters");
+    QTest::addColumn<QVariant>("seconds");
+    QTest::addColumn<double>("average");
+    QTest::addColumn<double>("saved");
+    QTest::newRow("nothing yet") << qint64(0) << QVariant(0.0) << 0.0 << 0.0;
+    QTest::newRow("no time recorded") << qint64(400) << QVariant(0.0) << 0.0 << 10.0;
+    QTest::newRow("one minute") << qint64(400) << QVariant(60.0) << 400.0 << 8.5;
+    QTest::newRow("negative saving clamps") << qint64(100) << QVariant(120.0) << 50.0 << 0.0;
+    QTest::newRow("not a number stored") << qint64(100) << QVariant(u"abc"_qs) << 0.0 << 2.5;
+}
+
+void TestSettings::derivedFigures()
+{
+    QFETCH(qint64, characters);
+    QFETCH(QVariant, seconds);
+    QFETCH(double, average);
+    QFETCH(double, saved);
+    m_settings->setTotalCharactersTyped(characters);
+    m_settings->setRawValue(u"totalRecordingSeconds"_qs, seconds);
+    QCOMPARE(m_settings->averageCharsPerMinute(), average);
+    QCOMPARE(m_settings->estimatedTimeSavedMinutes(), saved);
+}
+
+void TestSettings::concurrentTotalsLoseNothing()
+{
+    // Dictations finishing together on different threads must not lose updates.
+    constexpr int kThreads = 4;
+    constexpr int kRounds = 50;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([this] {
+            for (int i = 0; i < kRounds; ++i) {
+                m_settings->addTotalRecordingSeconds(0.5);
+                m_settings->addTotalCharactersTyped(3);
+                m_settings->addTotalRecognitions(1);
+            }
+        });
+    }
+    for (auto& t : threads)
+        t.join();
+    Settings reread(path());
+    QCOMPARE(reread.totalRecognitions(), kThreads * kRounds);
+    QCOMPARE(reread.totalCharactersTyped(), 3 * kThreads * kRounds);
+    QCOMPARE(reread.totalRecordingSeconds(), 0.5 * kThreads * kRounds);
+}
+
+void TestSettings::sharedUsesXdgConfigHome()
+{
+    const QString expected = qEnvironmentVariable("XDG_CONFIG_HOME") + u"/Parlix/Parlix.conf"_qs;
+    QCOMPARE(Settings::shared().fileName(), expected);
+    QCOMPARE(APP_SUPPORT_PATH(), qEnvironmentVariable("XDG_DATA_HOME") + u"/Parlix"_qs);
+}
+
+QTEST_GUILESS_MAIN(TestSettings)
+#include "tst_settings.moc"

@@ -1,0 +1,25 @@
+"""A Tk text window that takes the keyboard focus and mirrors its content into a file."""
+import os
+import sys
+import tkinter as tk
+
+out = sys.argv[1]
+root = tk.Tk()
+root.title("receiver")
+root.geometry("600x200+100+300")
+text = tk.Text(root)
+text.pack(fill="both", expand=True)
+
+
+def dump():
+    with open(out + ".tmp", "w", encoding="utf-8") as f:
+        f.write(text.get("1.0", "end-1c"))
+    os.replace(out + ".tmp", out)
+    if root.focus_get() is None:
+        root.focus_force()
+        text.focus_set()
+    root.after(100, dump)
+
+
+root.after(200, dump)
+root.mainloop()

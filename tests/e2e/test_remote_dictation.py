@@ -1,0 +1,109 @@
+"""A person dictating with Parlix in remote mode: hold right Super, speak, release, and the
+cleaned text lands in the focused window; taps first ask for a translation."""
+import json
+import os
+import time
+import unittest
+
+import harness as h
+
+SPOKEN = "hello world testing one two three"
+
+
+class RemoteDictation(unittest.TestCase):
+    def setUp(self):
+        h.need_desktop(self)
+        self.reply = {"success": True, "text": "我用Python写代码"}
+        self.asr = h.StubServer(lambda handler, body: h.json_reply(self.reply))
+        self.translation = {"translatedText": "I write code in Python"}
+        self.engine = h.StubServer(lambda handler, body: h.json_reply(self.translation))
+        self.home = h.Home()
+        self.home.write_settings({
+            "setupCompleted": True,
+            "useLocalServer": False,
+            "serverURL": self.asr.url("/api/transcribe"),
+            "translationServerURL": self.engine.url("/translate"),
+            "triggerKey": "rightCommand",
+        })
+        self.clip = h.ClipboardOwner("the user's own clipboard")
+        self.receiver = h.Receiver()
+        self.parlix = h.Parlix(self.home)
+        self.assertTrue(self.parlix.wait_for_line("Parlix 已启动"), self.parlix.output())
+
+    def tearDown(self):
+        for name in ("parlix", "receiver", "clip", "asr", "engine"):
+            part = getattr(self, name, None)
+            if part:
+                part.stop()
+        if hasattr(self, "home"):
+            self.home.cleanup()
+
+    def test_hold_speak_release_pastes_cleaned_text(self):
+        h.dictate(SPOKEN)
+        self.assertTrue(self.receiver.wait_for(lambda t: "我用 Python 写代码" in t),
+                        f"receiver holds {self.receiver.text()!r}\n{self.parlix.output()}")
+        path, headers, body = self.asr.requests.get(timeout=5)
+        self.assertEqual(path, "/api/transcribe")
+        fields = h.parse_multipart(body, headers["Content-Type"])
+        self.assertEqual(fields["language"], b"auto")
+        self.assertEqual(fields["itn"], b"true")
+        self.assertEqual(fields["remove_filler"], b"true")
+        self.assertEqual(len(fields["hotwords"].split(b",")), 84)  # seeded at first start
+        wav = fields["file"]
+        self.assertEqual(wav[:4], b"RIFF")
+        self.assertGreater(len(wav), 32000)  # more than a second of audio
+        # The user's clipboard comes back after the paste.
+        self.assertTrue(h.wait_until(lambda: h.clipboard() == "the user's own clipboard", 3))
+        settings = h.wait_until(lambda: self.home.read_settings().get("totalRecognitions") == "1"
+                                and self.home.read_settings(), 5)
+        self.assertTrue(settings)
+        self.assertEqual(settings["totalCharactersTyped"], "13")
+        self.assertGreater(float(settings["totalRecordingSeconds"]), 1.0)
+
+    def test_tap_then_hold_types_the_english_translation(self):
+        self.reply = {"success": True, "text": "我用Python写代码"}
+        h.dictate(SPOKEN, taps=1)
+        self.assertTrue(self.receiver.wait_for(lambda t: "I write code in Python" in t),
+                        f"receiver holds {self.receiver.text()!r}\n{self.parlix.output()}")
+        requests = []
+        while not self.engine.requests.empty():
+            requests.append(self.engine.requests.get())
+        self.assertEqual(len(requests), 1)
+        sent = json.loads(requests[0][2])
+        self.assertEqual(sent["target"], "en")
+        self.assertEqual(sent["q"], "我用 Python 写代码")
+        self.assertNotIn("我用", self.receiver.text())
+
+    def test_translation_engine_down_types_the_untranslated_text(self):
+        self.engine.stop()
+        self.engine = None
+        h.dictate(SPOKEN, taps=2)
+        self.assertTrue(self.receiver.wait_for(lambda t: "我用 Python 写代码" in t, 25),
+                        f"receiver holds {self.receiver.text()!r}\n{self.parlix.output()}")
+        self.assertIn("翻译失败", self.parlix.output())
+
+    def test_a_chord_with_the_trigger_key_is_not_a_dictation(self):
+        # Super+S held for a second is a shortcut, not speech.
+        h.key_down(h.SUPER_R)
+        time.sleep(0.2)
+        h.tap("39")  # s
+        time.sleep(1.0)
+        h.key_up(h.SUPER_R)
+        time.sleep(1.0)
+        self.assertTrue(self.asr.requests.empty(), "a chord must not reach the recogniser")
+        # And the next real dictation still works.
+        h.dictate(SPOKEN)
+        self.assertTrue(self.receiver.wait_for(lambda t: "我用 Python 写代码" in t))
+
+    def test_a_failing_server_leaves_parlix_ready(self):
+        self.reply = {"success": False, "error": "model exploded"}
+        h.dictate(SPOKEN)
+        self.assertTrue(self.parlix.wait_for_line("ASR error: model exploded", 15), self.parlix.output())
+        self.reply = {"text": "第二次"}
+        h.dictate(SPOKEN)
+        self.assertTrue(self.receiver.wait_for(lambda t: "第二次" in t), self.parlix.output())
+        self.assertEqual(self.home.read_settings().get("totalRecognitions"), "1")
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,118 @@
+"""The installed Parlix: `cmake --install` into a temporary prefix finds its shipped
+resources from the executable's location, the .deb carries the right files and computed
+dependencies, and the autostart entry written by the running application is the installed
+desktop entry with the installed executable."""
+import os
+import shutil
+import subprocess
+import tempfile
+import time
+import unittest
+
+import harness as h
+
+BUILD_DIR = os.environ.get("PARLIX_BUILD_DIR", "")
+
+
+def read(path):
+    with open(path, encoding="utf-8") as f:
+        return f.read()
+
+
+class InstallTree(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        if not BUILD_DIR:
+            raise unittest.SkipTest("PARLIX_BUILD_DIR is not set")
+        cls.prefix = tempfile.mkdtemp(prefix="parlix-prefix-")
+        subprocess.run(["cmake", "--install", BUILD_DIR, "--prefix", cls.prefix], check=True,
+                       stdout=subprocess.DEVNULL)
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.prefix, ignore_errors=True)
+
+    def test_layout(self):
+        p = self.prefix
+        self.assertTrue(os.access(f"{p}/bin/parlix", os.X_OK))
+        self.assertTrue(os.path.isfile(f"{p}/share/parlix/local_server.py"))
+        entry = read(f"{p}/share/applications/parlix.desktop")
+        for line in ("Name=Parlix", "Exec=parlix", "Icon=parlix", "NoDisplay=false",
+                     "Categories=Utility;Accessibility;"):
+            self.assertIn(line + "\n", entry)
+        self.assertRegex(entry, r"\nComment=.*[\u4e00-\u9fff]")
+        for size in (16, 22, 24, 32, 48, 64, 128, 256, 512):
+            self.assertTrue(os.path.isfile(f"{p}/share/icons/hicolor/{size}x{size}/apps/parlix.png"))
+        if subprocess.run(["which", "desktop-file-validate"], capture_output=True).returncode == 0:
+            subprocess.run(["desktop-file-validate", f"{p}/share/applications/parlix.desktop"], check=True)
+
+    def test_installed_parlix_starts_the_shipped_server_script(self):
+        h.need_desktop(self)
+        home = h.Home()
+        try:
+            # A prepared local environment: the server the installed Parlix starts must be
+            # the script under <prefix>/share/parlix.
+            venv = os.path.join(home.app_support, "venv")
+            subprocess.run(["/usr/bin/python3", "-m", "venv", "--system-site-packages", "--without-pip",
+                            venv], check=True)
+            os.makedirs(os.path.join(home.app_support, "Fun-ASR-Nano-2512"))
+            open(os.path.join(home.app_support, "Fun-ASR-Nano-2512", "model.pt"), "w").close()
+            uv = os.path.join(home.root, "bin", "uv")
+            os.makedirs(os.path.dirname(uv))
+            with open(uv, "w") as f:
+                f.write("#!/bin/sh\nexit 0\n")
+            os.chmod(uv, 0o755)
+            home.write_settings({"setupCompleted": True, "useLocalServer": True,
+                                 "hotwordsInitialized": True})
+            parlix = h.Parlix(home, {"PATH": os.path.dirname(uv) + ":" + os.environ["PATH"],
+                                     "PARLIX_ASR_ENGINE": "pocketsphinx"},
+                              binary=f"{self.prefix}/bin/parlix")
+            try:
+                script = f"{self.prefix}/share/parlix/local_server.py"
+                self.assertTrue(h.wait_until(lambda: h.processes_matching(script), 30),
+                                parlix.output())
+            finally:
+                parlix.stop()
+            self.assertFalse(h.wait_until(lambda: not h.processes_matching("local_server.py"), 5) is False)
+        finally:
+            home.cleanup()
+
+
+class DebianPackage(unittest.TestCase):
+    def test_package_installs_into_a_fresh_root(self):
+        if not BUILD_DIR:
+            self.skipTest("PARLIX_BUILD_DIR is not set")
+        out = tempfile.mkdtemp(prefix="parlix-deb-")
+        try:
+            subprocess.run(["cpack", "-G", "DEB", "-B", out, "--config",
+                            os.path.join(BUILD_DIR, "CPackConfig.cmake")],
+                           check=True, stdout=subprocess.DEVNULL)
+            debs = [f for f in os.listdir(out) if f.startswith("parlix_") and f.endswith(".deb")]
+            self.assertEqual(len(debs), 1, os.listdir(out))
+            deb = os.path.join(out, debs[0])
+            depends = subprocess.run(["dpkg-deb", "-f", deb, "Depends"], capture_output=True,
+                                     text=True, check=True).stdout
+            for package in ("libqt6widgets6", "libqt6network6", "libpulse0", "libxi6", "libxtst6",
+                            "libevdev2", "python3"):
+                self.assertIn(package, depends)
+            root = os.path.join(out, "root")
+            admin = os.path.join(root, "var", "lib", "dpkg")
+            os.makedirs(os.path.join(admin, "info"))
+            os.makedirs(os.path.join(admin, "updates"))
+            open(os.path.join(admin, "status"), "w").close()
+            subprocess.run(["dpkg", "--root", root, "--force-depends", "--force-not-root",
+                            "--force-script-chrootless", "--log=/dev/null", "-i", deb],
+                           check=True, stdout=subprocess.DEVNULL)
+            files = subprocess.run(["dpkg", "--root", root, "-L", "parlix"], capture_output=True,
+                                   text=True, check=True).stdout.split()
+            for path in ("/usr/bin/parlix", "/usr/share/parlix/local_server.py",
+                         "/usr/share/applications/parlix.desktop",
+                         "/usr/share/icons/hicolor/48x48/apps/parlix.png"):
+                self.assertIn(path, files)
+                self.assertTrue(os.path.exists(root + path))
+        finally:
+            shutil.rmtree(out, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,11 +1,17 @@
 #pragma once
 
+#include "server/local_server_options.h"
+#include "server/server_output_parser.h"
 #include "server/server_status.h"
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
+
+class QNetworkAccessManager;
+class QProcess;
 
 // Owns the local recognition server: local_server.py run by the venv's python3, its
 // output protocol, its health and its stop. One per process (shared()); tests may build
@@ -19,6 +25,7 @@ public:
     static LocalServerManager& shared();
 
     explicit LocalServerManager(QObject* parent = nullptr);
+    explicit LocalServerManager(const LocalServerOptions& options, QObject* parent = nullptr);
     ~LocalServerManager() override;
 
     std::function<void(const ServerStatus&)> onStatusChange;
@@ -42,4 +49,17 @@ public:
     // the GUI thread, true only for status 200.
     void checkServerHealth(std::function<void(bool healthy)> completion);
     void waitForServerReady(double timeout, std::function<void(bool ready)> completion);
+
+private:
+    void killOrphanServers();
+    bool runTool(const QString& program, const QStringList& arguments, QByteArray* output);
+    QString findServerScript() const;
+    void readServerOutput(QProcess* process);
+    void endChild(QProcess* process);
+    void report(const ServerStatus& status);
+
+    LocalServerOptions options_;
+    QProcess* serverProcess_ = nullptr;
+    ServerOutputParser parser_;
+    QNetworkAccessManager* network_ = nullptr;
 };

@@ -1,0 +1,92 @@
+#include "translation/libre_translate_engine.h"
+
+#include "settings/settings.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QTimer>
+#include <QUrl>
+
+#include <cstdio>
+
+namespace {
+
+void printLine(const QString& line)
+{
+    const QByteArray bytes = line.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+constexpr qint64 maximumReplySize = 16 * 1024 * 1024;
+
+} // namespace
+
+LibreTranslateEngine::LibreTranslateEngine(QObject* parent)
+    : QObject(parent)
+    , m_network(new QNetworkAccessManager(this))
+{
+}
+
+void LibreTranslateEngine::fail(const QString& reason, Callback callback)
+{
+    printLine(QStringLiteral("翻译失败: ") + reason);
+    // Never inside translate(): callers must not be re-entered.
+    QTimer::singleShot(0, this, [callback = std::move(callback)] { callback(std::nullopt); });
+}
+
+void LibreTranslateEngine::translate(
+    const QString& text, const QString& targetLanguage, Callback callback)
+{
+    const QString address = Settings::shared().translationServerURL().trimmed();
+    const QUrl url(address, QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    if (address.isEmpty() || !url.isValid() || url.host().isEmpty()
+        || (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
+        fail(QStringLiteral("无效的翻译服务地址 \"") + address + QLatin1Char('"'), std::move(callback));
+        return;
+    }
+
+    QJsonObject payload;
+    payload.insert(QLatin1String("q"), text);
+    payload.insert(QLatin1String("source"), QStringLiteral("auto"));
+    payload.insert(QLatin1String("target"), targetLanguage);
+    payload.insert(QLatin1String("format"), QStringLiteral("text"));
+
+    QNetworkRequest request(url);
+    request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
+    request.setTransferTimeout(m_transferTimeoutMs);
+    QNetworkReply* reply
+        = m_network->post(request, QJsonDocument(payload).toJson(QJsonDocument::Compact));
+    connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64) {
+        if (received > maximumReplySize)
+            reply->abort();
+    });
+    connect(reply, &QNetworkReply::finished, this, [this, reply, callback = std::move(callback)] {
+        reply->deleteLater();
+        const bool answered = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
+        const QByteArray body = reply->readAll();
+        if (reply->error() != QNetworkReply::NoError
+            && (!answered || reply->error() < QNetworkReply::ContentAccessDenied)) {
+            fail(reply->errorString(), callback);
+            return;
+        }
+        const QJsonObject object = QJsonDocument::fromJson(body).object();
+        const QJsonValue translated = object.value(QLatin1String("translatedText"));
+        if (translated.isString()) {
+            callback(translated.toString());
+            return;
+        }
+        const QJsonValue error = object.value(QLatin1String("error"));
+        if (error.isString())
+            fail(error.toString(), callback);
+        else if (reply->error() != QNetworkReply::NoError)
+            fail(reply->errorString(), callback);
+        else
+            fail(QStringLiteral("无法识别的回复"), callback);
+    });
+}

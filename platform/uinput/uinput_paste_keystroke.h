@@ -1,0 +1,26 @@
+#pragma once
+
+#include "platform/paste_keystroke.h"
+
+// Ctrl+V through a virtual keyboard on /dev/uinput, for sessions where XTest is not
+// available. The compositor's focus is not visible from here, so terminals get Ctrl+V too.
+class UinputPasteKeystroke : public PasteKeystroke {
+public:
+    explicit UinputPasteKeystroke(const QString& devicePath = QStringLiteral("/dev/uinput"));
+    ~UinputPasteKeystroke() override;
+    UinputPasteKeystroke(const UinputPasteKeystroke&) = delete;
+    UinputPasteKeystroke& operator=(const UinputPasteKeystroke&) = delete;
+
+    // The name of the virtual keyboard (the evdev monitor skips it).
+    static QString deviceName();
+
+    bool canSend() const override;
+    bool send() override;
+    QString backendName() const override;
+
+private:
+    bool createDevice();
+
+    QString path_;
+    int fd_ = -1;
+};

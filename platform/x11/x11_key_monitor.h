@@ -1,0 +1,35 @@
+#pragma once
+
+#include "platform/key_monitor.h"
+#include "platform/key_state_tracker.h"
+
+#include <array>
+
+class QSocketNotifier;
+struct _XDisplay;
+
+// Global key monitor for X11 sessions: XInput2 raw key events of the master keyboards,
+// read on a connection of its own. Needs no privileges and sees XTest keys as well.
+class X11KeyMonitor : public KeyMonitor {
+    Q_OBJECT
+public:
+    explicit X11KeyMonitor(QObject* parent = nullptr);
+    ~X11KeyMonitor() override;
+
+    bool start(QString* error) override;
+    QString backendName() const override;
+
+    // One raw key event by X keycode, as read from the server (public for benchmarks).
+    void processRawKey(int xKeycode, bool press);
+
+private:
+    void readEvents();
+    void refreshKeymap();
+
+    _XDisplay* display_ = nullptr;
+    QSocketNotifier* notifier_ = nullptr;
+    int xiOpcode_ = 0;
+    int xkbEventBase_ = 0;
+    std::array<int, 256> neutralByKeycode_{}; // 0: not a modifier
+    KeyStateTracker tracker_;
+};

@@ -1,0 +1,196 @@
+#include "platform/x11/xtest_paste_keystroke.h"
+
+#include "platform/platform_log.h"
+#include "platform/x11/synthetic_key_ledger.h"
+
+#include <QList>
+#include <QSet>
+
+#include "platform/x11/xlib.h"
+
+namespace {
+
+int ignoreXError(Display*, XErrorEvent*)
+{
+    return 0;
+}
+
+// Windows may vanish while we walk the tree; Xlib's default handler would exit.
+class ScopedErrorIgnorer {
+public:
+    ScopedErrorIgnorer(Display* display)
+        : display_(display)
+        , previous_(XSetErrorHandler(ignoreXError))
+    {
+    }
+    ~ScopedErrorIgnorer()
+    {
+        XSync(display_, False);
+        XSetErrorHandler(previous_);
+    }
+    ScopedErrorIgnorer(const ScopedErrorIgnorer&) = delete;
+    ScopedErrorIgnorer& operator=(const ScopedErrorIgnorer&) = delete;
+
+private:
+    Display* display_;
+    XErrorHandler previous_;
+};
+
+bool isLockKeysym(KeySym sym)
+{
+    // Faking these would toggle a lock, not restore a held key.
+    return sym == XK_Caps_Lock || sym == XK_Shift_Lock || sym == XK_Num_Lock || sym == XK_Scroll_Lock;
+}
+
+// Modifier keys currently down, as the server sees them (physical and faked).
+QList<int> heldModifierKeycodes(Display* display)
+{
+    char keys[32] = {};
+    XQueryKeymap(display, keys);
+    QList<int> held;
+    XModifierKeymap* map = XGetModifierMapping(display);
+    if (!map)
+        return held;
+    QSet<int> seen;
+    for (int i = 0; i < 8 * map->max_keypermod; ++i) {
+        const int kc = map->modifiermap[i];
+        if (kc == 0 || seen.contains(kc) || !(keys[kc / 8] & (1 << (kc % 8))))
+            continue;
+        seen.insert(kc);
+        if (!isLockKeysym(XkbKeycodeToKeysym(display, XKeyCode(kc), 0, 0)))
+            held.append(kc);
+    }
+    XFreeModifiermap(map);
+    return held;
+}
+
+int keycodeFor(Display* display, KeySym sym, int fallback)
+{
+    const int kc = XKeysymToKeycode(display, sym);
+    return kc ? kc : fallback;
+}
+
+} // namespace
+
+XTestPasteKeystroke::XTestPasteKeystroke() = default;
+
+XTestPasteKeystroke::~XTestPasteKeystroke()
+{
+    if (display_)
+        XCloseDisplay(display_);
+}
+
+QString XTestPasteKeystroke::backendName() const
+{
+    return QStringLiteral("XTest");
+}
+
+bool XTestPasteKeystroke::open() const
+{
+    if (display_)
+        return hasXTest_;
+    display_ = XOpenDisplay(nullptr);
+    if (!display_)
+        return false;
+    int event = 0;
+    int error = 0;
+    int major = 0;
+    int minor = 0;
+    hasXTest_ = XTestQueryExtension(display_, &event, &error, &major, &minor);
+    return hasXTest_;
+}
+
+bool XTestPasteKeystroke::canSend() const
+{
+    return open();
+}
+
+bool XTestPasteKeystroke::isTerminalClass(const QString& wmClass)
+{
+    static const QSet<QString> terminals = {
+        QStringLiteral("xterm"), QStringLiteral("uxterm"), QStringLiteral("urxvt"),
+        QStringLiteral("rxvt"), QStringLiteral("gnome-terminal"), QStringLiteral("gnome-terminal-server"),
+        QStringLiteral("konsole"), QStringLiteral("xfce4-terminal"), QStringLiteral("alacritty"),
+        QStringLiteral("kitty"), QStringLiteral("terminator"), QStringLiteral("tilix"),
+        QStringLiteral("st"), QStringLiteral("st-256color"), QStringLiteral("foot"),
+        QStringLiteral("footclient"), QStringLiteral("org.wezfurlong.wezterm"), QStringLiteral("wezterm"),
+        QStringLiteral("lxterminal"), QStringLiteral("mate-terminal"), QStringLiteral("qterminal"),
+        QStringLiteral("terminology"), QStringLiteral("sakura"), QStringLiteral("guake"),
+        QStringLiteral("tilda"), QStringLiteral("yakuake"), QStringLiteral("cool-retro-term"),
+        QStringLiteral("eterm"), QStringLiteral("aterm"), QStringLiteral("kgx"),
+        QStringLiteral("org.gnome.console"), QStringLiteral("org.gnome.ptyxis"), QStringLiteral("ptyxis"),
+        QStringLiteral("deepin-terminal"), QStringLiteral("roxterm"), QStringLiteral("ghostty"),
+        QStringLiteral("com.mitchellh.ghostty"), QStringLiteral("contour"), QStringLiteral("rio"),
+        QStringLiteral("warp"), QStringLiteral("tabby"), QStringLiteral("hyper"),
+    };
+    return terminals.contains(wmClass.toLower());
+}
+
+bool XTestPasteKeystroke::focusIsTerminal() const
+{
+    if (!display_)
+        return false;
+    ScopedErrorIgnorer guard(display_);
+    Window focus = None;
+    int revert = 0;
+    XGetInputFocus(display_, &focus, &revert);
+    Window w = focus;
+    // The focus is often a child of the client's top-level window, which holds WM_CLASS.
+    while (w != None && w != PointerRoot) {
+        XClassHint hint{nullptr, nullptr};
+        if (XGetClassHint(display_, w, &hint)) {
+            const bool terminal = (hint.res_name && isTerminalClass(QString::fromLocal8Bit(hint.res_name)))
+                || (hint.res_class && isTerminalClass(QString::fromLocal8Bit(hint.res_class)));
+            XFree(hint.res_name);
+            XFree(hint.res_class);
+            return terminal;
+        }
+        Window root = None;
+        Window parent = None;
+        Window* children = nullptr;
+        unsigned int count = 0;
+        if (!XQueryTree(display_, w, &root, &parent, &children, &count))
+            break;
+        if (children)
+            XFree(children);
+        if (parent == root)
+            break;
+        w = parent;
+    }
+    return false;
+}
+
+bool XTestPasteKeystroke::send()
+{
+    if (!open()) {
+        qCWarning(lcPlatform) << "paste: no XTest on" << qEnvironmentVariable("DISPLAY");
+        return false;
+    }
+    const bool terminal = focusIsTerminal();
+    const int control = keycodeFor(display_, XK_Control_L, 37);
+    const int shift = keycodeFor(display_, XK_Shift_L, 50);
+    const int v = keycodeFor(display_, XK_v, 55);
+    const QList<int> held = heldModifierKeycodes(display_);
+
+    auto& ledger = SyntheticKeyLedger::shared();
+    auto fake = [&](int keycode, bool press, bool hideFromMonitor) {
+        if (hideFromMonitor)
+            ledger.expect(keycode, press);
+        XTestFakeKeyEvent(display_, static_cast<unsigned int>(keycode), press ? True : False, CurrentTime);
+    };
+    for (int kc : held)
+        fake(kc, false, true);
+    fake(control, true, true);
+    if (terminal)
+        fake(shift, true, true);
+    // The V key itself reaches the monitor as an ordinary key, which the gestures ignore.
+    fake(v, true, false);
+    fake(v, false, false);
+    if (terminal)
+        fake(shift, false, true);
+    fake(control, false, true);
+    for (int kc : held)
+        fake(kc, true, true);
+    XSync(display_, False);
+    return true;
+}

@@ -1,9 +1,14 @@
 #include "status_menu_texts.h"
 
+#include <cstdio>
+
 namespace {
+// C's printf rounding (to nearest even on ties), which QString::asprintf does not follow.
 QString fixed(double value, int decimals)
 {
-    return QString::asprintf("%.*f", decimals, value);
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
+    return QString::fromLatin1(buffer);
 }
 } // namespace
 

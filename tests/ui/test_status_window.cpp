@@ -1,5 +1,6 @@
 #include "ui/overlay_support.h"
 #include "ui/status_window.h"
+#include "x11_window_probe.h"
 
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -92,7 +93,9 @@ private Q_SLOTS:
         QVERIFY(!toast.isActiveWindow());
         QVERIFY(editor.isActiveWindow());
         QCOMPARE(QGuiApplication::focusWindow(), editor.windowHandle());
-        QVERIFY(toast.windowHandle()->flags().testFlag(Qt::WindowDoesNotAcceptFocus));
+        const X11WindowProbe x11 = X11WindowProbe::of(toast);
+        QVERIFY(!x11.acceptsInput);
+        QVERIFY(x11.overrideRedirect);
     }
 
     void zeroDelayHidesAtNextTurn()

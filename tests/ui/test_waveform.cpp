@@ -1,6 +1,7 @@
 #include "ui/waveform_overlay.h"
 #include "ui/waveform_view.h"
 #include "ui/waveform_window.h"
+#include "x11_window_probe.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -134,6 +135,9 @@ private Q_SLOTS:
         QTRY_COMPARE(overlay.waveformView()->levels().last(), 0.5);
         QVERIFY(overlay.waveformWindow()->isVisible());
         QVERIFY(editor.isActiveWindow()); // the dictated-into window keeps the focus
+        const X11WindowProbe x11 = X11WindowProbe::of(*overlay.waveformWindow());
+        QVERIFY(!x11.acceptsInput);
+        QVERIFY(x11.overrideRedirect);
 
         // Recorder stopped: the bars freeze.
         power.reset();

@@ -13,9 +13,10 @@ export HOME=$work XDG_CONFIG_HOME=$work/.config XDG_DATA_HOME=$work/.local/share
 pid=$!
 for _ in $(seq 100); do grep -q '^TRAY' "$work/out" && break; sleep 0.1; done
 read -r _ x y w h < <(grep '^TRAY' "$work/out") || { echo "the icon never reached a tray" >&2; exit 1; }
-xdotool mousemove $((x + w / 2)) $((y + h / 2)) click 3
+xdotool mousemove $((x + w / 2)) $((y + h / 2)) click 1
 sleep 1
+import -window root -crop 64x40+1216+0 "$work/icon.png"
 import -window root "$work/full.png"
 # The tray sits at the top right; the menu opens below it.
-convert "$work/full.png" -crop 420x330+860+0 +repage "$out"
+convert "$work/full.png" -crop 440x250+840+0 +repage "$out"
 echo "saved $out"

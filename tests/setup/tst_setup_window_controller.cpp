@@ -32,6 +32,8 @@ private Q_SLOTS:
     void errorThenRemoteRetry();
     void readyAndFinish_data();
     void readyAndFinish();
+    void completionMayDropTheController_data();
+    void completionMayDropTheController();
 
 private:
     using Bench = SetupTestBench;
@@ -472,6 +474,47 @@ void TestSetupWindowController::readyAndFinish()
     QCOMPARE(completions, trusted ? 1 : 0);
     QCOMPARE(Settings::shared().setupCompleted(), true);
     QVERIFY(!c.window()->isVisible());
+}
+
+void TestSetupWindowController::completionMayDropTheController_data()
+{
+    QTest::addColumn<bool>("local");
+    QTest::newRow("remote completion") << false;
+    QTest::newRow("local finish") << true;
+}
+
+// The delegate's completion can replace its wizard (a local start that finds the model
+// missing opens a new one), destroying the controller while its button is handled.
+void TestSetupWindowController::completionMayDropTheController()
+{
+    QFETCH(bool, local);
+
+    Bench bench;
+    QVERIFY(bench.prepare(Bench::Uv));
+    LocalServerManager server;
+    auto c = std::make_unique<SetupWindowController>(std::function<bool()>(), server);
+    int completions = 0;
+    c->onComplete = [&] {
+        ++completions;
+        c.reset();
+    };
+    if (local) {
+        QVERIFY(startWaitingPreparation(*c));
+        server.onStatusChange(ServerStatus::make(ServerStatus::Kind::ready));
+    } else {
+        c->showWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(c->window()));
+        QTest::keyClick(Bench::modeSelector(*c), Qt::Key_Down);
+    }
+    QTest::mouseClick(Bench::actionButton(*c), Qt::LeftButton);
+    QCOMPARE(completions, 1);
+    QVERIFY(!c);
+    QCOMPARE(Settings::shared().setupCompleted(), true);
+    // Observers left with the manager do nothing once the wizard is gone.
+    if (local) {
+        server.onStatusChange(ServerStatus::make(ServerStatus::Kind::ready));
+        server.onDownloadProgress(50);
+    }
 }
 
 QTEST_MAIN(TestSetupWindowController)

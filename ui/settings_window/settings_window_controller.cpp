@@ -224,7 +224,8 @@ void SettingsWindowController::setupTextProcessingTab(QWidget* page)
     place(separator, 15, 200, 440, 1);
 
     makeLabel(page, QStringLiteral("热词列表"), 15, 175, 200, 20)->setFont(heading);
-    QLabel* purpose = makeLabel(page, QStringLiteral("提高特定词汇的识别准确率"), 200, 177, 260, 16);
+    // Ends where the buttons begin: at its full width (to 460) "添加" would cover the text.
+    QLabel* purpose = makeLabel(page, QStringLiteral("提高特定词汇的识别准确率"), 200, 177, 190, 16);
     purpose->setFont(tiny);
     purpose->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     setTextColor(purpose, StatusColors::tertiary());

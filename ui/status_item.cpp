@@ -6,6 +6,7 @@
 #include "ui/status_menu_texts.h"
 
 #include <QAction>
+#include <QCursor>
 #include <QKeySequence>
 #include <QMenu>
 #include <QPointer>
@@ -59,8 +60,11 @@ void StatusItem::setupStatusItem()
     m_trayIcon->setContextMenu(m_menu.get());
     // A left click opens the menu too, as the menu is the whole interface.
     connect(m_trayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::Trigger && !m_menu->isVisible())
-            m_menu->popup(m_trayIcon->geometry().bottomLeft());
+        if (reason != QSystemTrayIcon::Trigger || m_menu->isVisible())
+            return;
+        // Trays on D-Bus do not tell where the icon is; the pointer is there.
+        const QRect icon = m_trayIcon->geometry();
+        m_menu->popup(icon.isValid() ? icon.bottomLeft() : QCursor::pos());
     });
     if (!QSystemTrayIcon::isSystemTrayAvailable()) {
         std::fputs("未找到系统托盘，Parlix 将在后台继续运行\n", stdout);

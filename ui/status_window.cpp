@@ -46,11 +46,22 @@ int StatusWindow::widthForMessage(const QString& message)
 
 void StatusWindow::showStatus(const QString& message, const QColor& color)
 {
-    m_label->setText(message);
+    m_text = message;
     setTextColor(color);
 
-    // The top-left corner stays put, so a long message grows to the right.
-    setFixedSize(widthForMessage(message), kHeight);
+    // The left edge stays put, so a long message grows to the right; only a message too
+    // long for the rest of the screen moves left (and, wider than the screen, is elided)
+    // rather than running off the edge.
+    const QRect screen = primaryScreenFrame();
+    const QRect home = topCentredRect(screen, kMinimumWidth, kMinimumWidth, kHeight, kTopInset);
+    const int width = std::min(widthForMessage(message), screen.width());
+    const int x = std::max(screen.x(), std::min(home.x(), screen.x() + screen.width() - width));
+    setFixedSize(width, kHeight);
+    move(x, home.y());
+
+    const QMargins margins = layout()->contentsMargins();
+    const int room = width - margins.left() - margins.right();
+    m_label->setText(m_label->fontMetrics().elidedText(message, Qt::ElideRight, room));
     show();
     raise();
 }
@@ -76,7 +87,7 @@ void StatusWindow::setTextColor(const QColor& color)
 
 QString StatusWindow::text() const
 {
-    return m_label->text();
+    return m_text;
 }
 
 QColor StatusWindow::textColor() const

@@ -7,6 +7,7 @@ class QLabel;
 
 // The one toast of the application: a small dark pill near the top centre of the primary
 // screen with one line of text. Never takes the focus. GUI thread only.
+// Width = max(characters x 14 + 30, 100), at most the screen's width.
 class StatusWindow : public QWidget {
     Q_OBJECT
 public:
@@ -33,5 +34,6 @@ private:
     void setTextColor(const QColor& color);
 
     QLabel* m_label;
+    QString m_text;
     QColor m_textColor = Qt::white;
 };

@@ -9,6 +9,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
+
 class TestStatusWindow : public QObject {
     Q_OBJECT
 private Q_SLOTS:
@@ -49,6 +51,32 @@ private Q_SLOTS:
         QTRY_COMPARE(toast.windowHandle()->geometry(), QRect(origin, QSize(width, 32)));
     }
 
+    // A message too long for the rest of the screen stays on it instead of running off.
+    void longMessageStaysOnScreen_data()
+    {
+        QTest::addColumn<int>("characters");
+        QTest::addColumn<int>("width");
+        QTest::newRow("fits") << 40 << 590;
+        QTest::newRow("moves left") << 60 << 870;
+        QTest::newRow("wider than the screen") << 200 << 0;
+    }
+    void longMessageStaysOnScreen()
+    {
+        QFETCH(int, characters);
+        QFETCH(int, width);
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        if (width == 0)
+            width = screen.width();
+        const QString message = QString(characters, QChar(u'错'));
+        StatusWindow toast;
+        toast.showStatus(message);
+        QCOMPARE(toast.text(), message);
+        QCOMPARE(toast.width(), width);
+        QVERIFY(toast.geometry().right() <= screen.right());
+        QVERIFY(toast.x() >= screen.x());
+        QCOMPARE(toast.x(), std::min(screen.x() + (screen.width() - 100) / 2, screen.right() + 1 - width));
+    }
+
     void noScreenFallback()
     {
         // 800 x 600 in bottom-left coordinates puts the toast at (350, 520): 48 px from the top.
@@ -83,7 +111,9 @@ private Q_SLOTS:
         editor.setWindowTitle(QStringLiteral("target"));
         editor.show();
         editor.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&editor));
+        // Other test programs on the same display may take the focus meanwhile; what
+        // matters is that the toast never does.
+        (void)QTest::qWaitForWindowActive(&editor);
 
         StatusWindow toast;
         toast.showStatus(QStringLiteral("识别中..."));
@@ -91,8 +121,7 @@ private Q_SLOTS:
         toast.showStatus(QStringLiteral("翻译中..."));
         QCoreApplication::processEvents();
         QVERIFY(!toast.isActiveWindow());
-        QVERIFY(editor.isActiveWindow());
-        QCOMPARE(QGuiApplication::focusWindow(), editor.windowHandle());
+        QVERIFY(QGuiApplication::focusWindow() != toast.windowHandle());
         const X11WindowProbe x11 = X11WindowProbe::of(toast);
         QVERIFY(!x11.acceptsInput);
         QVERIFY(x11.overrideRedirect);
@@ -121,17 +150,18 @@ private Q_SLOTS:
         QTimer::singleShot(300, Qt::PreciseTimer, &toast, [&] {
             secondShownAt = clock.elapsed();
             toast.showStatus(QStringLiteral("second"), Qt::yellow);
-            toast.hideAfterDelay(0.6);
+            toast.hideAfterDelay(1.2);
         });
         QTRY_VERIFY(secondShownAt >= 0);
         QVERIFY(toast.isVisible());
-        QTRY_VERIFY_WITH_TIMEOUT(!toast.isVisible(), 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(!toast.isVisible(), 3000);
         const qint64 hiddenAt = clock.elapsed();
-        QVERIFY2(hiddenAt >= 590 && hiddenAt < 850, qPrintable(QString::number(hiddenAt)));
+        // Gone with the first hide, long before its own (which leaves room for a busy machine).
+        QVERIFY2(hiddenAt >= 590 && hiddenAt < secondShownAt + 1000, qPrintable(QString::number(hiddenAt)));
         QCOMPARE(toast.text(), QStringLiteral("second"));
 
         // The second hide falls due with nothing left to hide and shows nothing again.
-        QTRY_VERIFY(clock.elapsed() > secondShownAt + 650);
+        QTRY_VERIFY_WITH_TIMEOUT(clock.elapsed() > secondShownAt + 1300, 3000);
         QVERIFY(!toast.isVisible());
     }
 };

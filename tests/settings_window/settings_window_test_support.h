@@ -1,6 +1,7 @@
 #pragma once
 
 #include "settings/settings.h"
+#include "ui/settings_window/settings_window_controller.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -9,10 +10,49 @@
 #include <QTest>
 #include <QTimer>
 
+#include <QComboBox>
+
 #include <functional>
+#include <memory>
 
 // What a person's hands and eyes do with the settings window and its dialogs.
 namespace SettingsWindowTestSupport {
+
+inline const QColor kGreen(0x1e, 0x8e, 0x3e);
+inline const QColor kOrange(0xe3, 0x74, 0x00);
+inline const QColor kRed(0xd9, 0x30, 0x25);
+inline const QColor kSecondary(0x6e, 0x6e, 0x73);
+
+// A controller with its window on screen, the way the tray menu opens it.
+struct OpenSettingsWindow {
+    std::unique_ptr<SettingsWindowController> controller;
+
+    bool open(SettingsWindowController::HealthCheck probe = nullptr)
+    {
+        controller = std::make_unique<SettingsWindowController>(std::move(probe));
+        return reopen();
+    }
+    bool reopen()
+    {
+        controller->showWindow();
+        return QTest::qWaitForWindowExposed(controller->window());
+    }
+    template <class T>
+    T* control(const char* name) const
+    {
+        return controller->window()->findChild<T*>(QString::fromLatin1(name));
+    }
+};
+
+// Stands in for the local server's health probe: answers only when the test says so.
+struct FakeHealthCheck {
+    std::shared_ptr<QList<std::function<void(bool)>>> pending = std::make_shared<QList<std::function<void(bool)>>>();
+
+    SettingsWindowController::HealthCheck probe() const
+    {
+        return [list = pending](std::function<void(bool)> completion) { list->append(std::move(completion)); };
+    }
+};
 
 inline void skipWithoutDesktop()
 {
@@ -79,6 +119,14 @@ inline QPushButton* buttonWithText(QWidget* root, const QString& text)
 inline void clickCheckBox(QWidget* checkBox)
 {
     QTest::mouseClick(checkBox, Qt::LeftButton, Qt::NoModifier, QPoint(6, checkBox->height() / 2));
+}
+
+inline void choose(QComboBox* popup, int index)
+{
+    popup->setFocus();
+    QTest::keyClick(popup, Qt::Key_Home);
+    for (int i = 0; i < index; ++i)
+        QTest::keyClick(popup, Qt::Key_Down);
 }
 
 inline QColor textColor(const QLabel* label)

@@ -1,8 +1,8 @@
 #include "platform/x11/synthetic_key_ledger.h"
 
 namespace {
-// The server delivers the raw events of a fake key well within this; later entries are
-// stale (no monitor is reading, or it missed them).
+// The server delivers the raw events of a fake key well within this; older entries are
+// stale (the monitor missed them) and must not swallow later keys.
 constexpr qint64 kExpiryMs = 2000;
 }
 
@@ -12,30 +12,45 @@ SyntheticKeyLedger& SyntheticKeyLedger::shared()
     return ledger;
 }
 
-void SyntheticKeyLedger::expect(int xKeycode, bool press)
+void SyntheticKeyLedger::subscribe(const void* monitor)
 {
     QMutexLocker lock(&mutex_);
     if (!clock_.isValid())
         clock_.start();
-    dropExpired();
-    entries_.append({xKeycode, press, clock_.elapsed()});
+    queues_.insert(monitor, {});
 }
 
-bool SyntheticKeyLedger::consume(int xKeycode, bool press)
+void SyntheticKeyLedger::unsubscribe(const void* monitor)
 {
     QMutexLocker lock(&mutex_);
-    dropExpired();
-    if (entries_.isEmpty() || entries_.first().keycode != xKeycode || entries_.first().press != press)
+    queues_.remove(monitor);
+}
+
+void SyntheticKeyLedger::expect(int xKeycode, bool press)
+{
+    QMutexLocker lock(&mutex_);
+    for (auto& entries : queues_) {
+        dropExpired(entries);
+        entries.append({xKeycode, press, clock_.elapsed()});
+    }
+}
+
+bool SyntheticKeyLedger::consume(const void* monitor, int xKeycode, bool press)
+{
+    QMutexLocker lock(&mutex_);
+    const auto it = queues_.find(monitor);
+    if (it == queues_.end())
         return false;
-    entries_.removeFirst();
+    dropExpired(*it);
+    if (it->isEmpty() || it->first().keycode != xKeycode || it->first().press != press)
+        return false;
+    it->removeFirst();
     return true;
 }
 
-void SyntheticKeyLedger::dropExpired()
+void SyntheticKeyLedger::dropExpired(QList<Entry>& entries) const
 {
-    if (!clock_.isValid())
-        return;
     const qint64 now = clock_.elapsed();
-    while (!entries_.isEmpty() && now - entries_.first().atMs > kExpiryMs)
-        entries_.removeFirst();
+    while (!entries.isEmpty() && now - entries.first().atMs > kExpiryMs)
+        entries.removeFirst();
 }

@@ -19,6 +19,7 @@ X11KeyMonitor::X11KeyMonitor(QObject* parent)
 
 X11KeyMonitor::~X11KeyMonitor()
 {
+    SyntheticKeyLedger::shared().unsubscribe(this);
     delete notifier_;
     if (display_)
         XCloseDisplay(display_);
@@ -73,13 +74,15 @@ bool X11KeyMonitor::start(QString* error)
     XIEventMask mask{XIAllMasterDevices, sizeof(bits), bits};
     XISelectEvents(display_, DefaultRootWindow(display_), &mask, 1);
     refreshKeymap();
+    findXTestDevices();
+    SyntheticKeyLedger::shared().subscribe(this);
     XSync(display_, False);
 
     notifier_ = new QSocketNotifier(ConnectionNumber(display_), QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, &X11KeyMonitor::readEvents);
     // XSync may already have queued events that the socket will not announce again.
     QMetaObject::invokeMethod(this, &X11KeyMonitor::readEvents, Qt::QueuedConnection);
-    qCInfo(lcPlatform) << "key monitor: XInput2" << major << minor;
+    qCDebug(lcPlatform) << "key monitor: XInput2" << major << minor;
     return true;
 }
 
@@ -91,11 +94,23 @@ void X11KeyMonitor::refreshKeymap()
     }
 }
 
-void X11KeyMonitor::processRawKey(int xKeycode, bool press)
+void X11KeyMonitor::findXTestDevices()
+{
+    xtestDevices_.clear();
+    int count = 0;
+    XIDeviceInfo* devices = XIQueryDevice(display_, XIAllDevices, &count);
+    for (int i = 0; i < count; ++i) {
+        if (devices[i].use == XISlaveKeyboard && QByteArray(devices[i].name).endsWith(" XTEST keyboard"))
+            xtestDevices_.append(devices[i].deviceid);
+    }
+    XIFreeDeviceInfo(devices);
+}
+
+void X11KeyMonitor::processRawKey(int xKeycode, bool press, bool fromXTest)
 {
     if (xKeycode < 0 || xKeycode >= int(neutralByKeycode_.size()))
         return;
-    if (SyntheticKeyLedger::shared().consume(xKeycode, press))
+    if (fromXTest && SyntheticKeyLedger::shared().consume(this, xKeycode, press))
         return;
     const int modifier = neutralByKeycode_[xKeycode];
     const int code = modifier ? modifier : KeyCode::OrdinaryKeyBase + xKeycode;
@@ -133,7 +148,7 @@ void X11KeyMonitor::readEvents()
             continue;
         if (cookie->evtype == XI_RawKeyPress || cookie->evtype == XI_RawKeyRelease) {
             const auto* raw = static_cast<const XIRawEvent*>(cookie->data);
-            processRawKey(raw->detail, cookie->evtype == XI_RawKeyPress);
+            processRawKey(raw->detail, cookie->evtype == XI_RawKeyPress, xtestDevices_.contains(raw->sourceid));
         }
         XFreeEventData(display_, cookie);
     }

@@ -20,16 +20,19 @@ public:
     QString backendName() const override;
 
     // One raw key event by X keycode, as read from the server (public for benchmarks).
-    void processRawKey(int xKeycode, bool press);
+    // fromXTest: the event came from an XTest device, where our own paste keys come from.
+    void processRawKey(int xKeycode, bool press, bool fromXTest);
 
 private:
     void readEvents();
     void refreshKeymap();
+    void findXTestDevices();
 
     _XDisplay* display_ = nullptr;
     QSocketNotifier* notifier_ = nullptr;
     int xiOpcode_ = 0;
     int xkbEventBase_ = 0;
     std::array<int, 256> neutralByKeycode_{}; // 0: not a modifier
+    QList<int> xtestDevices_;
     KeyStateTracker tracker_;
 };

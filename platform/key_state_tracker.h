@@ -5,7 +5,6 @@
 #include <QHash>
 #include <QList>
 #include <QSet>
-
 #include <optional>
 #include <utility>
 

@@ -3,7 +3,6 @@
 #include "platform/key_state_tracker.h"
 
 #include <QList>
-
 #include <linux/input.h>
 
 // Decodes the input_event records of keyboards into the neutral stream. Ordinary keys

@@ -7,7 +7,6 @@
 #include <QFileInfo>
 #include <QSocketNotifier>
 #include <QTimer>
-
 #include <cerrno>
 #include <fcntl.h>
 #include <libevdev/libevdev.h>
@@ -21,7 +20,11 @@ struct EvdevKeyMonitor::Device {
 
     ~Device()
     {
-        notifier.reset();
+        // Often destroyed from the notifier's own signal (the device vanished mid-read).
+        if (notifier) {
+            notifier->setEnabled(false);
+            notifier.release()->deleteLater();
+        }
         if (dev)
             libevdev_free(dev);
         if (fd >= 0)
@@ -72,7 +75,7 @@ bool EvdevKeyMonitor::start(QString* error)
             *error = QStringLiteral("没有找到输入设备目录 %1").arg(directory_);
         return false;
     }
-    const QStringList nodes = dir.entryList({QStringLiteral("event*")}, QDir::System | QDir::Files);
+    const QStringList nodes = dir.entryList({ QStringLiteral("event*") }, QDir::System | QDir::Files);
     int denied = 0;
     for (const QString& name : nodes) {
         if (attach(dir.filePath(name)) == AttachResult::NoAccess)
@@ -93,7 +96,7 @@ bool EvdevKeyMonitor::start(QString* error)
 void EvdevKeyMonitor::rescan()
 {
     const QDir dir(directory_);
-    const QStringList nodes = dir.entryList({QStringLiteral("event*")}, QDir::System | QDir::Files);
+    const QStringList nodes = dir.entryList({ QStringLiteral("event*") }, QDir::System | QDir::Files);
     QSet<QString> present;
     for (const QString& name : nodes)
         present.insert(dir.filePath(name));

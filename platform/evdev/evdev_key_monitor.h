@@ -5,7 +5,6 @@
 
 #include <QFileSystemWatcher>
 #include <QHash>
-
 #include <memory>
 
 class QSocketNotifier;
@@ -17,8 +16,8 @@ struct libevdev;
 class EvdevKeyMonitor : public KeyMonitor {
     Q_OBJECT
 public:
-    explicit EvdevKeyMonitor(const QString& inputDirectory = QStringLiteral("/dev/input"),
-                             QObject* parent = nullptr);
+    explicit EvdevKeyMonitor(
+        const QString& inputDirectory = QStringLiteral("/dev/input"), QObject* parent = nullptr);
     ~EvdevKeyMonitor() override;
 
     bool start(QString* error) override;

@@ -5,16 +5,14 @@
 
 #include <QElapsedTimer>
 #include <QFile>
-
 #include <atomic>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
 #include <mutex>
-#include <thread>
-
 #include <pulse/error.h>
 #include <pulse/simple.h>
+#include <thread>
 
 namespace {
 constexpr int kFragmentBytes = WavWriter::kSampleRate * 2 / 50; // 20 ms
@@ -26,15 +24,15 @@ constexpr auto kStopTimeout = std::chrono::milliseconds(100);
 
 pa_simple* openStream(int* err)
 {
-    const pa_sample_spec spec{PA_SAMPLE_S16LE, WavWriter::kSampleRate, 1};
+    const pa_sample_spec spec { PA_SAMPLE_S16LE, WavWriter::kSampleRate, 1 };
     pa_buffer_attr attr;
     attr.maxlength = uint32_t(-1);
     attr.tlength = uint32_t(-1);
     attr.prebuf = uint32_t(-1);
     attr.minreq = uint32_t(-1);
     attr.fragsize = kFragmentBytes;
-    return pa_simple_new(nullptr, "Parlix", PA_STREAM_RECORD, nullptr, "Dictation", &spec, nullptr,
-                         &attr, err);
+    return pa_simple_new(
+        nullptr, "Parlix", PA_STREAM_RECORD, nullptr, "Dictation", &spec, nullptr, &attr, err);
 }
 
 QString openError(int err)
@@ -59,9 +57,9 @@ struct PulseRecorder::Capture {
     QString error; // guarded by mutex
     WavWriter writer; // guarded by mutex
     std::thread thread;
-    std::atomic<bool> stopRequested{false};
-    std::atomic<float> powerDb{kSilenceDb};
-    std::atomic<qint64> firstFragmentNs{-1};
+    std::atomic<bool> stopRequested { false };
+    std::atomic<float> powerDb { kSilenceDb };
+    std::atomic<qint64> firstFragmentNs { -1 };
     QElapsedTimer sinceStart;
 
     void setState(State s, const QString& why = {})
@@ -90,8 +88,8 @@ struct PulseRecorder::Capture {
             }
             qint64 expected = -1;
             firstFragmentNs.compare_exchange_strong(expected, sinceStart.nsecsElapsed());
-            powerDb.store(PulseRecorder::powerDb(reinterpret_cast<const qint16*>(buffer.constData()),
-                                                 buffer.size() / 2));
+            powerDb.store(PulseRecorder::powerDb(
+                reinterpret_cast<const qint16*>(buffer.constData()), buffer.size() / 2));
             std::lock_guard lock(mutex);
             if (writer.isOpen() && !writer.append(buffer.constData(), buffer.size()))
                 qCWarning(lcPlatform) << "recorder: cannot write the recording";
@@ -131,8 +129,8 @@ bool PulseRecorder::start(const QString& wavPath, QString* error)
     capture->thread = std::thread([capture] { capture->run(); });
 
     std::unique_lock lock(capture->mutex);
-    const bool settled = capture->changed.wait_for(lock, kOpenTimeout,
-                                                   [&] { return capture->state != Capture::State::Opening; });
+    const bool settled = capture->changed.wait_for(
+        lock, kOpenTimeout, [&] { return capture->state != Capture::State::Opening; });
     if (settled && capture->state == Capture::State::Running) {
         lock.unlock();
         capture_ = capture;
@@ -159,8 +157,8 @@ void PulseRecorder::stop()
     const auto capture = std::move(capture_);
     capture->stopRequested = true;
     std::unique_lock lock(capture->mutex);
-    const bool finished = capture->changed.wait_for(lock, kStopTimeout,
-                                                    [&] { return capture->state == Capture::State::Finished; });
+    const bool finished = capture->changed.wait_for(
+        lock, kStopTimeout, [&] { return capture->state == Capture::State::Finished; });
     // Finishing under the lock: a stalled capture thread can no longer touch the file.
     if (!capture->writer.finish())
         qCWarning(lcPlatform) << "recorder: cannot complete the recording";

@@ -1,7 +1,6 @@
 #include "platform/pulse/wav_writer.h"
 
 #include <QtEndian>
-
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -37,7 +36,7 @@ bool WavWriter::open(const QString& path, QString* error)
 
 bool WavWriter::writeHeader(quint32 dataSize)
 {
-    std::array<char, kHeaderSize> h{};
+    std::array<char, kHeaderSize> h {};
     constexpr int blockAlign = kChannels * kBitsPerSample / 8;
     std::memcpy(h.data(), "RIFF", 4);
     put32(h.data() + 4, 36 + dataSize);

@@ -5,7 +5,7 @@
 
 input_event InputEventWriter::event(unsigned short type, unsigned short code, int value)
 {
-    input_event e{};
+    input_event e {};
     e.type = type;
     e.code = code;
     e.value = value;

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <linux/input.h>
-
 #include <vector>
 
 // Writes input_event records to a file descriptor (the uinput device, or a pipe in
@@ -10,8 +9,7 @@ class InputEventWriter {
 public:
     explicit InputEventWriter(int fd)
         : fd_(fd)
-    {
-    }
+    { }
 
     static input_event event(unsigned short type, unsigned short code, int value);
     // Ctrl(+Shift)+V, each key edge followed by a SYN_REPORT so that it stands alone.

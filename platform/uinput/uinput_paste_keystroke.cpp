@@ -4,7 +4,6 @@
 #include "platform/uinput/input_event_writer.h"
 
 #include <QFile>
-
 #include <cstring>
 #include <fcntl.h>
 #include <linux/uinput.h>
@@ -50,9 +49,9 @@ bool UinputPasteKeystroke::createDevice()
     if (fd < 0)
         return false;
     bool ok = ioctl(fd, UI_SET_EVBIT, EV_KEY) == 0 && ioctl(fd, UI_SET_EVBIT, EV_SYN) == 0;
-    for (int key : {KEY_LEFTCTRL, KEY_LEFTSHIFT, KEY_V})
+    for (int key : { KEY_LEFTCTRL, KEY_LEFTSHIFT, KEY_V })
         ok = ok && ioctl(fd, UI_SET_KEYBIT, key) == 0;
-    uinput_setup setup{};
+    uinput_setup setup {};
     setup.id.bustype = BUS_VIRTUAL;
     setup.id.vendor = 0x1209; // pid.codes test vendor
     setup.id.product = 0x0001;

@@ -4,7 +4,7 @@ namespace {
 // The server delivers the raw events of a fake key well within this; older entries are
 // stale (the monitor missed them) and must not swallow later keys.
 constexpr qint64 kExpiryMs = 2000;
-}
+} // namespace
 
 SyntheticKeyLedger& SyntheticKeyLedger::shared()
 {
@@ -31,7 +31,7 @@ void SyntheticKeyLedger::expect(int xKeycode, bool press)
     QMutexLocker lock(&mutex_);
     for (auto& entries : queues_) {
         dropExpired(entries);
-        entries.append({xKeycode, press, clock_.elapsed()});
+        entries.append({ xKeycode, press, clock_.elapsed() });
     }
 }
 

@@ -6,7 +6,9 @@
 
 #include <QSocketNotifier>
 
+// clang-format off: Xlib after Qt, whose names its macros would break
 #include "platform/x11/xlib.h"
+// clang-format on
 
 namespace {
 constexpr int kSource = 0; // the master keyboard(s): one source for the tracker
@@ -14,8 +16,7 @@ constexpr int kSource = 0; // the master keyboard(s): one source for the tracker
 
 X11KeyMonitor::X11KeyMonitor(QObject* parent)
     : KeyMonitor(parent)
-{
-}
+{ }
 
 X11KeyMonitor::~X11KeyMonitor()
 {
@@ -64,14 +65,14 @@ bool X11KeyMonitor::start(QString* error)
     int xkbMinor = XkbMinorVersion;
     if (XkbQueryExtension(display_, &xkbOpcode, &xkbEventBase_, &xkbError, &xkbMajor, &xkbMinor))
         XkbSelectEvents(display_, XkbUseCoreKbd, XkbMapNotifyMask | XkbNewKeyboardNotifyMask,
-                        XkbMapNotifyMask | XkbNewKeyboardNotifyMask);
+            XkbMapNotifyMask | XkbNewKeyboardNotifyMask);
     else
         xkbEventBase_ = -1;
 
     unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
     XISetMask(bits, XI_RawKeyPress);
     XISetMask(bits, XI_RawKeyRelease);
-    XIEventMask mask{XIAllMasterDevices, sizeof(bits), bits};
+    XIEventMask mask { XIAllMasterDevices, sizeof(bits), bits };
     XISelectEvents(display_, DefaultRootWindow(display_), &mask, 1);
     refreshKeymap();
     findXTestDevices();
@@ -144,11 +145,13 @@ void X11KeyMonitor::readEvents()
             continue;
         }
         XGenericEventCookie* cookie = &ev.xcookie;
-        if (cookie->type != GenericEvent || cookie->extension != xiOpcode_ || !XGetEventData(display_, cookie))
+        if (cookie->type != GenericEvent || cookie->extension != xiOpcode_
+            || !XGetEventData(display_, cookie))
             continue;
         if (cookie->evtype == XI_RawKeyPress || cookie->evtype == XI_RawKeyRelease) {
             const auto* raw = static_cast<const XIRawEvent*>(cookie->data);
-            processRawKey(raw->detail, cookie->evtype == XI_RawKeyPress, xtestDevices_.contains(raw->sourceid));
+            processRawKey(
+                raw->detail, cookie->evtype == XI_RawKeyPress, xtestDevices_.contains(raw->sourceid));
         }
         XFreeEventData(display_, cookie);
     }

@@ -32,7 +32,7 @@ private:
     QSocketNotifier* notifier_ = nullptr;
     int xiOpcode_ = 0;
     int xkbEventBase_ = 0;
-    std::array<int, 256> neutralByKeycode_{}; // 0: not a modifier
+    std::array<int, 256> neutralByKeycode_ {}; // 0: not a modifier
     QList<int> xtestDevices_;
     KeyStateTracker tracker_;
 };

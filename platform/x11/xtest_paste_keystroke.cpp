@@ -6,7 +6,9 @@
 #include <QList>
 #include <QSet>
 
+// clang-format off: Xlib after Qt, whose names its macros would break
 #include "platform/x11/xlib.h"
+// clang-format on
 
 namespace {
 
@@ -21,8 +23,7 @@ public:
     ScopedErrorIgnorer(Display* display)
         : display_(display)
         , previous_(XSetErrorHandler(ignoreXError))
-    {
-    }
+    { }
     ~ScopedErrorIgnorer()
     {
         XSync(display_, False);
@@ -108,20 +109,48 @@ bool XTestPasteKeystroke::canSend() const
 bool XTestPasteKeystroke::isTerminalClass(const QString& wmClass)
 {
     static const QSet<QString> terminals = {
-        QStringLiteral("xterm"), QStringLiteral("uxterm"), QStringLiteral("urxvt"),
-        QStringLiteral("rxvt"), QStringLiteral("gnome-terminal"), QStringLiteral("gnome-terminal-server"),
-        QStringLiteral("konsole"), QStringLiteral("xfce4-terminal"), QStringLiteral("alacritty"),
-        QStringLiteral("kitty"), QStringLiteral("terminator"), QStringLiteral("tilix"),
-        QStringLiteral("st"), QStringLiteral("st-256color"), QStringLiteral("foot"),
-        QStringLiteral("footclient"), QStringLiteral("org.wezfurlong.wezterm"), QStringLiteral("wezterm"),
-        QStringLiteral("lxterminal"), QStringLiteral("mate-terminal"), QStringLiteral("qterminal"),
-        QStringLiteral("terminology"), QStringLiteral("sakura"), QStringLiteral("guake"),
-        QStringLiteral("tilda"), QStringLiteral("yakuake"), QStringLiteral("cool-retro-term"),
-        QStringLiteral("eterm"), QStringLiteral("aterm"), QStringLiteral("kgx"),
-        QStringLiteral("org.gnome.console"), QStringLiteral("org.gnome.ptyxis"), QStringLiteral("ptyxis"),
-        QStringLiteral("deepin-terminal"), QStringLiteral("roxterm"), QStringLiteral("ghostty"),
-        QStringLiteral("com.mitchellh.ghostty"), QStringLiteral("contour"), QStringLiteral("rio"),
-        QStringLiteral("warp"), QStringLiteral("tabby"), QStringLiteral("hyper"),
+        QStringLiteral("xterm"),
+        QStringLiteral("uxterm"),
+        QStringLiteral("urxvt"),
+        QStringLiteral("rxvt"),
+        QStringLiteral("gnome-terminal"),
+        QStringLiteral("gnome-terminal-server"),
+        QStringLiteral("konsole"),
+        QStringLiteral("xfce4-terminal"),
+        QStringLiteral("alacritty"),
+        QStringLiteral("kitty"),
+        QStringLiteral("terminator"),
+        QStringLiteral("tilix"),
+        QStringLiteral("st"),
+        QStringLiteral("st-256color"),
+        QStringLiteral("foot"),
+        QStringLiteral("footclient"),
+        QStringLiteral("org.wezfurlong.wezterm"),
+        QStringLiteral("wezterm"),
+        QStringLiteral("lxterminal"),
+        QStringLiteral("mate-terminal"),
+        QStringLiteral("qterminal"),
+        QStringLiteral("terminology"),
+        QStringLiteral("sakura"),
+        QStringLiteral("guake"),
+        QStringLiteral("tilda"),
+        QStringLiteral("yakuake"),
+        QStringLiteral("cool-retro-term"),
+        QStringLiteral("eterm"),
+        QStringLiteral("aterm"),
+        QStringLiteral("kgx"),
+        QStringLiteral("org.gnome.console"),
+        QStringLiteral("org.gnome.ptyxis"),
+        QStringLiteral("ptyxis"),
+        QStringLiteral("deepin-terminal"),
+        QStringLiteral("roxterm"),
+        QStringLiteral("ghostty"),
+        QStringLiteral("com.mitchellh.ghostty"),
+        QStringLiteral("contour"),
+        QStringLiteral("rio"),
+        QStringLiteral("warp"),
+        QStringLiteral("tabby"),
+        QStringLiteral("hyper"),
     };
     return terminals.contains(wmClass.toLower());
 }
@@ -137,7 +166,7 @@ bool XTestPasteKeystroke::focusIsTerminal() const
     Window w = focus;
     // The focus is often a child of the client's top-level window, which holds WM_CLASS.
     while (w != None && w != PointerRoot) {
-        XClassHint hint{nullptr, nullptr};
+        XClassHint hint { nullptr, nullptr };
         if (XGetClassHint(display_, w, &hint)) {
             const bool terminal = (hint.res_name && isTerminalClass(QString::fromLocal8Bit(hint.res_name)))
                 || (hint.res_class && isTerminalClass(QString::fromLocal8Bit(hint.res_class)));

@@ -1,7 +1,6 @@
 #include "platform/evdev/evdev_key_monitor.h"
 #include "platform/platform_factory.h"
 
-#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -40,8 +39,8 @@ private Q_SLOTS:
         QTest::newRow("X11") << true << QString() << QStringLiteral("XInput2") << QStringLiteral("XTest");
         QTest::newRow("Wayland with XWayland")
             << true << QStringLiteral("wayland-0") << QStringLiteral("XInput2") << QStringLiteral("uinput");
-        QTest::newRow("nothing reachable") << false << QStringLiteral("wayland-0") << QString()
-                                           << QStringLiteral("uinput");
+        QTest::newRow("nothing reachable")
+            << false << QStringLiteral("wayland-0") << QString() << QStringLiteral("uinput");
     }
 
     void picksBackendsBySession()
@@ -69,18 +68,6 @@ private Q_SLOTS:
         QString error;
         QVERIFY(!monitor.start(&error));
         QVERIFY(error.contains(QStringLiteral("/nonexistent/input")));
-    }
-
-    // A folder without keyboards (yet) is watched: keyboards may be plugged in later.
-    void evdevWatchesEmptyFolder()
-    {
-        QTemporaryDir dir;
-        QFile notADevice(dir.filePath(QStringLiteral("event0")));
-        QVERIFY(notADevice.open(QIODevice::WriteOnly));
-        EvdevKeyMonitor monitor(dir.path());
-        QString error;
-        QVERIFY2(monitor.start(&error), qPrintable(error));
-        QCOMPARE(monitor.deviceCount(), 0);
     }
 
 private:

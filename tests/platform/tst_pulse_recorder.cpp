@@ -97,6 +97,7 @@ private Q_SLOTS:
 
         PulseRecorder recorder;
         QString error;
+        QVERIFY2(recorder.inputAvailable(&error), qPrintable(error));
         QElapsedTimer t;
         t.start();
         QVERIFY2(recorder.start(path_, &error), qPrintable(error));
@@ -115,7 +116,7 @@ private Q_SLOTS:
         const QByteArray pcm = checkedWav(path_);
         QVERIFY(pcm.size() >= kBytesPerSecond / 2 && pcm.size() < 100000);
         qInfo("start() %.2f ms, start -> first fragment %.1f ms, stop() %.2f ms", startNs / 1e6,
-              firstNs / 1e6, stopNs / 1e6);
+            firstNs / 1e6, stopNs / 1e6);
         QVERIFY(startNs < 50'000'000);
         QVERIFY(firstNs < 250'000'000); // one 20 ms fragment, with slack for a loaded machine
         QVERIFY(stopNs < 150'000'000);
@@ -131,16 +132,16 @@ private Q_SLOTS:
         const QString wav = dir_.filePath(QStringLiteral("speech.wav"));
         const QString raw = dir_.filePath(QStringLiteral("speech.raw"));
         QCOMPARE(QProcess::execute(QStringLiteral("espeak-ng"),
-                                   {QStringLiteral("-v"), QStringLiteral("en-us+m3"), QStringLiteral("-s"),
-                                    QStringLiteral("140"), QStringLiteral("-w"), wav,
-                                    QStringLiteral("hello world testing one two three")}),
-                 0);
-        QCOMPARE(QProcess::execute(QStringLiteral("sox"),
-                                   {wav, QStringLiteral("-r"), QStringLiteral("16000"), QStringLiteral("-c"),
-                                    QStringLiteral("1"), QStringLiteral("-b"), QStringLiteral("16"),
-                                    QStringLiteral("-e"), QStringLiteral("signed-integer"), QStringLiteral("-t"),
-                                    QStringLiteral("raw"), raw}),
-                 0);
+                     { QStringLiteral("-v"), QStringLiteral("en-us+m3"), QStringLiteral("-s"),
+                         QStringLiteral("140"), QStringLiteral("-w"), wav,
+                         QStringLiteral("hello world testing one two three") }),
+            0);
+        QCOMPARE(
+            QProcess::execute(QStringLiteral("sox"),
+                { wav, QStringLiteral("-r"), QStringLiteral("16000"), QStringLiteral("-c"),
+                    QStringLiteral("1"), QStringLiteral("-b"), QStringLiteral("16"), QStringLiteral("-e"),
+                    QStringLiteral("signed-integer"), QStringLiteral("-t"), QStringLiteral("raw"), raw }),
+            0);
         const qint64 speechBytes = QFileInfo(raw).size();
         QVERIFY(speechBytes > kBytesPerSecond);
 
@@ -155,7 +156,8 @@ private Q_SLOTS:
         const qint64 spokenAt = dataBytesOnDisk(path_);
         QVERIFY(QFile::rename(queued + QStringLiteral(".tmp"), queued));
         QTRY_VERIFY_WITH_TIMEOUT(*recorder.averagePowerDb() > -50, 3000);
-        QTRY_VERIFY_WITH_TIMEOUT(dataBytesOnDisk(path_) >= spokenAt + speechBytes + kBytesPerSecond / 2, 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            dataBytesOnDisk(path_) >= spokenAt + speechBytes + kBytesPerSecond / 2, 15000);
         recorder.stop();
 
         const QList<float> powers = windowPowers(checkedWav(path_));
@@ -167,7 +169,7 @@ private Q_SLOTS:
         const auto last = std::find_if(powers.rbegin(), powers.rend(), [](float p) { return p > -45; });
         const double endS = double(powers.rend() - last) * 0.02;
         qInfo("queued at %.2f s, speech from %.2f s to %.2f s (%.2f s long in the source)", spokenS, onsetS,
-              endS, double(speechBytes) / kBytesPerSecond);
+            endS, double(speechBytes) / kBytesPerSecond);
         // The feeder starts the file at its next 20 ms tick; espeak's own lead-in is short.
         QVERIFY(onsetS >= spokenS - 0.02);
         QVERIFY(onsetS <= spokenS + 0.4);
@@ -203,13 +205,6 @@ private Q_SLOTS:
         QString probeError;
         QVERIFY(!recorder.inputAvailable(&probeError));
         QCOMPARE(probeError, error);
-    }
-
-    void inputAvailable()
-    {
-        PulseRecorder recorder;
-        QString error;
-        QVERIFY2(recorder.inputAvailable(&error), qPrintable(error));
     }
 
     void restartFinishesTheFirstFile()

@@ -4,7 +4,9 @@
 #include <QSignalSpy>
 #include <QTest>
 
+// clang-format off: Xlib after Qt, whose names its macros would break
 #include "platform/x11/xlib.h"
+// clang-format on
 
 using Event = std::tuple<int, quint64, int>; // type, flags, key code
 Q_DECLARE_METATYPE(QList<Event>)
@@ -37,7 +39,7 @@ QList<Event> record(X11KeyMonitor& monitor, const QStringList& steps)
         if (code == ordinary(kSentinel))
             sentinelUp = t == KeyEventType::KeyUp;
         else
-            seen.append({int(t), f, code});
+            seen.append({ int(t), f, code });
     });
     QStringList args = steps;
     args << QStringLiteral("keydown") << QString::number(kSentinel) << QStringLiteral("keyup")
@@ -45,7 +47,7 @@ QList<Event> record(X11KeyMonitor& monitor, const QStringList& steps)
     if (!xdotool(args))
         qWarning("xdotool failed");
     if (!QTest::qWaitFor([&] { return sentinelUp; }, 5000))
-        seen.append({-1, 0, 0}); // the sentinel never came: fails the comparison
+        seen.append({ -1, 0, 0 }); // the sentinel never came: fails the comparison
     QObject::disconnect(c);
     return seen;
 }
@@ -72,43 +74,33 @@ private Q_SLOTS:
     {
         QTest::addColumn<QStringList>("keys");
         QTest::addColumn<QList<Event>>("expected");
-        QTest::newRow("right Super")
-            << steps("keydown 134 keyup 134") << QList<Event>{{kCmd, kRCmd, 54}, {kCmd, 0, 54}};
-        QTest::newRow("left Super")
-            << steps("keydown 133 keyup 133") << QList<Event>{{kCmd, kLCmd, 55}, {kCmd, 0, 55}};
-        QTest::newRow("left Ctrl") << steps("keydown 37 keyup 37")
-                                   << QList<Event>{{kCmd, ModifierFlag::Control, 59}, {kCmd, 0, 59}};
-        QTest::newRow("right Ctrl") << steps("keydown 105 keyup 105")
-                                    << QList<Event>{{kCmd, ModifierFlag::Control, 62}, {kCmd, 0, 62}};
+        QTest::newRow("right Super") << steps("keydown 134 keyup 134")
+                                     << QList<Event> { { kCmd, kRCmd, 54 }, { kCmd, 0, 54 } };
+        QTest::newRow("left Super") << steps("keydown 133 keyup 133")
+                                    << QList<Event> { { kCmd, kLCmd, 55 }, { kCmd, 0, 55 } };
         QTest::newRow("left Alt") << steps("keydown 64 keyup 64")
-                                  << QList<Event>{{kCmd, ModifierFlag::Alternate, 58}, {kCmd, 0, 58}};
+                                  << QList<Event> { { kCmd, ModifierFlag::Alternate, 58 }, { kCmd, 0, 58 } };
         QTest::newRow("both Ctrls overlap")
             << steps("keydown 37 keydown 105 keyup 37 keyup 105")
-            << QList<Event>{{kCmd, ModifierFlag::Control, 59},
-                            {kCmd, ModifierFlag::Control, 62},
-                            {kCmd, ModifierFlag::Control, 59},
-                            {kCmd, 0, 62}};
+            << QList<Event> { { kCmd, ModifierFlag::Control, 59 }, { kCmd, ModifierFlag::Control, 62 },
+                   { kCmd, ModifierFlag::Control, 59 }, { kCmd, 0, 62 } };
         // The release of the right Super while the left one is held must be visible as such.
-        QTest::newRow("both Supers")
-            << steps("keydown 133 keydown 134 keyup 134 keyup 133")
-            << QList<Event>{{kCmd, kLCmd, 55}, {kCmd, kLCmd | kRCmd, 54}, {kCmd, kLCmd, 54}, {kCmd, 0, 55}};
+        QTest::newRow("both Supers") << steps("keydown 133 keydown 134 keyup 134 keyup 133")
+                                     << QList<Event> { { kCmd, kLCmd, 55 }, { kCmd, kLCmd | kRCmd, 54 },
+                                            { kCmd, kLCmd, 54 }, { kCmd, 0, 55 } };
         QTest::newRow("Ctrl under Super")
             << steps("keydown 134 keydown 37 keyup 37 keyup 134")
-            << QList<Event>{{kCmd, kRCmd, 54},
-                            {kCmd, kRCmd | ModifierFlag::Control, 59},
-                            {kCmd, kRCmd, 59},
-                            {kCmd, 0, 54}};
+            << QList<Event> { { kCmd, kRCmd, 54 }, { kCmd, kRCmd | ModifierFlag::Control, 59 },
+                   { kCmd, kRCmd, 59 }, { kCmd, 0, 54 } };
         QTest::newRow("held key repeats once")
             << steps("keydown 134 keydown 134 keydown 134 keyup 134 keyup 134")
-            << QList<Event>{{kCmd, kRCmd, 54}, {kCmd, 0, 54}};
-        QTest::newRow("ordinary key") << steps("keydown 38 keyup 38")
-                                      << QList<Event>{{kDown, 0, ordinary(38)}, {kUp, 0, ordinary(38)}};
+            << QList<Event> { { kCmd, kRCmd, 54 }, { kCmd, 0, 54 } };
+        QTest::newRow("ordinary key") << steps(
+            "keydown 38 keyup 38") << QList<Event> { { kDown, 0, ordinary(38) }, { kUp, 0, ordinary(38) } };
         QTest::newRow("ordinary key with Shift")
             << steps("keydown 50 keydown 38 keydown 38 keyup 38 keyup 50")
-            << QList<Event>{{kCmd, ModifierFlag::Shift, 56},
-                            {kDown, ModifierFlag::Shift, ordinary(38)},
-                            {kUp, ModifierFlag::Shift, ordinary(38)},
-                            {kCmd, 0, 56}};
+            << QList<Event> { { kCmd, ModifierFlag::Shift, 56 }, { kDown, ModifierFlag::Shift, ordinary(38) },
+                   { kUp, ModifierFlag::Shift, ordinary(38) }, { kCmd, 0, 56 } };
     }
 
     void stream()
@@ -134,14 +126,16 @@ private Q_SLOTS:
             XSync(dpy, False);
         };
         setSym(XK_Super_R);
-        const auto remapped = record(monitor_, {QStringLiteral("keydown"), QString::number(kSpare),
-                                                QStringLiteral("keyup"), QString::number(kSpare)});
+        const auto remapped = record(monitor_,
+            { QStringLiteral("keydown"), QString::number(kSpare), QStringLiteral("keyup"),
+                QString::number(kSpare) });
         setSym(NoSymbol);
-        const auto restored = record(monitor_, {QStringLiteral("keydown"), QString::number(kSpare),
-                                                QStringLiteral("keyup"), QString::number(kSpare)});
+        const auto restored = record(monitor_,
+            { QStringLiteral("keydown"), QString::number(kSpare), QStringLiteral("keyup"),
+                QString::number(kSpare) });
         XCloseDisplay(dpy);
-        QCOMPARE(remapped, (QList<Event>{{kCmd, kRCmd, 54}, {kCmd, 0, 54}}));
-        QCOMPARE(restored, (QList<Event>{{kDown, 0, ordinary(kSpare)}, {kUp, 0, ordinary(kSpare)}}));
+        QCOMPARE(remapped, (QList<Event> { { kCmd, kRCmd, 54 }, { kCmd, 0, 54 } }));
+        QCOMPARE(restored, (QList<Event> { { kDown, 0, ordinary(kSpare) }, { kUp, 0, ordinary(kSpare) } }));
     }
 
     // The cost of one raw key event through the decoding (edge tracking, flags, signal).
@@ -149,7 +143,8 @@ private Q_SLOTS:
     {
         int received = 0;
         auto c = connect(&monitor_, &KeyMonitor::keyEvent, this, [&] { ++received; });
-        QBENCHMARK {
+        QBENCHMARK
+        {
             monitor_.processRawKey(134, true, false);
             monitor_.processRawKey(134, false, false);
         }

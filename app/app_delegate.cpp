@@ -1,0 +1,222 @@
+#include "app_delegate.h"
+
+#include "app/dictation/dictation_controller.h"
+#include "platform/platform_factory.h"
+#include "server/local_server_manager.h"
+#include "settings/settings.h"
+#include "setup/setup_window_controller.h"
+#include "translation/libre_translate_engine.h"
+#include "ui/settings_window/settings_window_controller.h"
+#include "ui/status_item.h"
+#include "ui/status_window.h"
+#include "ui/waveform_overlay.h"
+
+#include <QCoreApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTextStream>
+
+namespace {
+
+void printLine(const QString& line)
+{
+    QTextStream out(stdout);
+    out << line << Qt::endl;
+}
+
+void checkLocalServerHealth(std::function<void(bool)> completion)
+{
+    LocalServerManager::shared().checkServerHealth(std::move(completion));
+}
+
+} // namespace
+
+AppDelegate::AppDelegate()
+    : m_recorder(createRecorder())
+    , m_pasteKeystroke(createPasteKeystroke())
+    , m_translationEngine(std::make_unique<LibreTranslateEngine>())
+{
+    m_dictation = std::make_unique<DictationController>(*this, *m_recorder, *m_pasteKeystroke,
+        *m_translationEngine, [this] { return m_serverReady; });
+}
+
+AppDelegate::~AppDelegate() = default;
+
+void AppDelegate::applicationDidFinishLaunching()
+{
+    Settings::shared().loadDefaultHotwordsIfNeeded();
+    setupStatusItem();
+    setupWindows();
+    requestPermissions();
+    if (Settings::shared().setupCompleted())
+        startApp();
+    else
+        showSetupWizard();
+}
+
+void AppDelegate::applicationWillTerminate()
+{
+    LocalServerManager::shared().stopServer();
+}
+
+void AppDelegate::setupStatusItem()
+{
+    m_statusItem = std::make_unique<StatusItem>(&checkLocalServerHealth);
+    connect(m_statusItem.get(), &StatusItem::openSettingsRequested, this, &AppDelegate::openSettings);
+    connect(m_statusItem.get(), &StatusItem::quitRequested, this, &AppDelegate::quit);
+    m_statusItem->setupStatusItem();
+}
+
+void AppDelegate::setupWindows()
+{
+    Recorder* recorder = m_recorder.get();
+    m_waveform = std::make_unique<WaveformOverlay>([recorder] { return recorder->averagePowerDb(); });
+    m_statusWindow = std::make_unique<StatusWindow>();
+}
+
+void AppDelegate::requestPermissions()
+{
+    // Like a permission answer, the microphone check comes after the launch has finished.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            QString error;
+            if (!m_recorder->inputAvailable(&error))
+                showAlert(QStringLiteral("需要麦克风权限"), QStringLiteral("请在系统设置中允许 Parlix 访问麦克风"));
+        },
+        Qt::QueuedConnection);
+}
+
+void AppDelegate::showSetupWizard()
+{
+    // The wizard may be the one completing right now: let it unwind before it goes.
+    if (m_setupWindowController)
+        m_setupWindowController.release()->deleteLater();
+    PasteKeystroke* paste = m_pasteKeystroke.get();
+    m_setupWindowController = std::make_unique<SetupWindowController>([paste] { return paste && paste->canSend(); });
+    QPointer<AppDelegate> self(this);
+    m_setupWindowController->onComplete = [self] {
+        if (self)
+            self->startApp();
+    };
+    m_setupWindowController->showWindow();
+}
+
+void AppDelegate::startApp()
+{
+    if (Settings::shared().useLocalServer()) {
+        LocalServerManager& server = LocalServerManager::shared();
+        if (!server.venvExists() || !server.modelExists()) {
+            Settings::shared().setSetupCompleted(false);
+            showSetupWizard();
+            return;
+        }
+        startLocalServer();
+    }
+    // The tray menu itself observes "TriggerKeyChanged" (StatusItem).
+    setupEventTap();
+    printLine(QStringLiteral("Parlix 已启动"));
+}
+
+void AppDelegate::startLocalServer()
+{
+    LocalServerManager& server = LocalServerManager::shared();
+    const bool alreadyRunning = server.isRunning();
+    QPointer<AppDelegate> self(this);
+    server.onStatusChange = [self](const ServerStatus& status) {
+        if (!self)
+            return;
+        if (status.kind == ServerStatus::Kind::ready) {
+            self->m_serverReady = true;
+            printLine(QStringLiteral("本地服务器已就绪"));
+        } else if (status.kind == ServerStatus::Kind::error) {
+            self->showAlert(QStringLiteral("本地服务器错误"), status.message);
+        }
+    };
+    if (!alreadyRunning)
+        server.startServer();
+    startServerHealthCheck();
+}
+
+void AppDelegate::startServerHealthCheck()
+{
+    if (m_readinessTimer)
+        m_readinessTimer->deleteLater();
+    auto* timer = new QTimer(this);
+    timer->setInterval(2000);
+    m_readinessTimer = timer;
+    QPointer<QTimer> guard(timer);
+    connect(timer, &QTimer::timeout, this, [this, guard] {
+        LocalServerManager::shared().checkServerHealth([this, guard](bool healthy) {
+            if (!healthy || !guard)
+                return;
+            m_serverReady = true;
+            guard->stop();
+            guard->deleteLater();
+        });
+    });
+    timer->start();
+}
+
+void AppDelegate::setupEventTap()
+{
+    if (m_keyMonitor)
+        return;
+    m_keyMonitor = createKeyMonitor();
+    if (!m_keyMonitor) {
+        printLine(QStringLiteral("无法创建事件监听"));
+        return;
+    }
+    connect(m_keyMonitor.get(), &KeyMonitor::keyEvent, m_dictation.get(), &DictationController::handleEvent);
+}
+
+void AppDelegate::openSettings()
+{
+    if (!m_settingsWindowController)
+        m_settingsWindowController = std::make_unique<SettingsWindowController>(&checkLocalServerHealth);
+    m_settingsWindowController->showWindow();
+}
+
+void AppDelegate::quit()
+{
+    LocalServerManager::shared().stopServer();
+    QCoreApplication::quit();
+}
+
+void AppDelegate::showAlert(const QString& title, const QString& message)
+{
+    QMessageBox alert(QMessageBox::Warning, QStringLiteral("Parlix"), title);
+    alert.setInformativeText(message);
+    alert.addButton(QStringLiteral("好"), QMessageBox::AcceptRole);
+    alert.exec();
+}
+
+void AppDelegate::showStatus(const QString& text, const QColor& color)
+{
+    m_statusWindow->showStatus(text, color);
+}
+
+void AppDelegate::hideStatusAfterDelay(double seconds)
+{
+    m_statusWindow->hideAfterDelay(seconds);
+}
+
+void AppDelegate::orderOutStatus()
+{
+    m_statusWindow->orderOut();
+}
+
+void AppDelegate::updateStatusIcon(bool recording, const QString& translation)
+{
+    m_statusItem->updateStatusIcon(recording, translation);
+}
+
+void AppDelegate::showWaveformWindow()
+{
+    m_waveform->showWaveformWindow();
+}
+
+void AppDelegate::hideWaveformWindow()
+{
+    m_waveform->hideWaveformWindow();
+}

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "app/dictation/dictation_ui.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+
+#include <memory>
+
+class DictationController;
+class KeyMonitor;
+class LibreTranslateEngine;
+class PasteKeystroke;
+class Recorder;
+class SettingsWindowController;
+class SetupWindowController;
+class StatusItem;
+class StatusWindow;
+class WaveformOverlay;
+
+// The spine of Parlix: the launch sequence, the choice between the setup wizard and
+// normal operation, the local server's start and readiness, the windows, alerts and
+// the shutdown. The dictation itself lives in DictationController; this class gives it
+// the windows through the DictationUi seam.
+class AppDelegate : public QObject, public DictationUi {
+    Q_OBJECT
+public:
+    AppDelegate();
+    ~AppDelegate() override;
+
+    void applicationDidFinishLaunching();
+    void applicationWillTerminate();
+
+    void showSetupWizard();
+    void startApp();
+    void startLocalServer();
+    void startServerHealthCheck();
+    void setupStatusItem();
+    void setupWindows();
+    void requestPermissions();
+    void setupEventTap();
+    void openSettings();
+    void quit();
+
+    bool serverReady() const { return m_serverReady; }
+
+    // DictationUi
+    void showStatus(const QString& text, const QColor& color) override;
+    void hideStatusAfterDelay(double seconds) override;
+    void orderOutStatus() override;
+    void updateStatusIcon(bool recording, const QString& translation) override;
+    void showWaveformWindow() override;
+    void hideWaveformWindow() override;
+    void showAlert(const QString& title, const QString& message) override;
+
+private:
+    std::unique_ptr<Recorder> m_recorder;
+    std::unique_ptr<PasteKeystroke> m_pasteKeystroke;
+    std::unique_ptr<LibreTranslateEngine> m_translationEngine;
+    std::unique_ptr<DictationController> m_dictation;
+    std::unique_ptr<KeyMonitor> m_keyMonitor;
+    std::unique_ptr<StatusItem> m_statusItem;
+    std::unique_ptr<StatusWindow> m_statusWindow;
+    std::unique_ptr<WaveformOverlay> m_waveform;
+    std::unique_ptr<SettingsWindowController> m_settingsWindowController;
+    std::unique_ptr<SetupWindowController> m_setupWindowController;
+    QPointer<QTimer> m_readinessTimer;
+    bool m_serverReady = false;
+};

@@ -170,8 +170,8 @@ class Handler(BaseHTTPRequestHandler):
 class Server(ThreadingHTTPServer):
     daemon_threads = True
 
-    def __init__(self, service):
-        super().__init__((HOST, PORT), Handler)
+    def __init__(self, service, address=(HOST, PORT)):
+        super().__init__(address, Handler)
         self.service = service
 
 

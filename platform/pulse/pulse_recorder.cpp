@@ -10,6 +10,7 @@
 #include <cmath>
 #include <condition_variable>
 #include <mutex>
+#include <pulse/def.h>
 #include <pulse/error.h>
 #include <pulse/simple.h>
 #include <thread>
@@ -37,7 +38,23 @@ pa_simple* openStream(int* err)
 
 QString openError(int err)
 {
-    return QStringLiteral("无法打开麦克风：%1").arg(QString::fromUtf8(pa_strerror(err)));
+    QString why;
+    switch (err) {
+    case PA_ERR_CONNECTIONREFUSED:
+    case PA_ERR_INVALIDSERVER:
+        why = QStringLiteral("无法连接音频服务（PulseAudio / PipeWire）");
+        break;
+    case PA_ERR_NOENTITY:
+        why = QStringLiteral("找不到默认的音频输入设备");
+        break;
+    case PA_ERR_ACCESS:
+    case PA_ERR_AUTHKEY:
+        why = QStringLiteral("音频服务拒绝访问");
+        break;
+    default:
+        why = QStringLiteral("音频服务出错");
+    }
+    return QStringLiteral("无法打开麦克风：%1（%2）").arg(why, QString::fromUtf8(pa_strerror(err)));
 }
 
 QString timeoutError()

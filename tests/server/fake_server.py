@@ -51,12 +51,6 @@ elif mode == "ignore_term":
 elif mode == "exit_early":
     line({"type": "status", "state": "error", "message": "端口被占用"})
     sys.exit(3)
-elif mode == "endless_line":
-    block = b"x" * 65536
-    for _ in range(64):  # 4 MiB without a line feed
-        out.write(block)
-    write(b"\n")
-    line({"type": "log", "message": "after"})
 elif mode == "flood":
     for i in range(20000):
         out.write(('{"type":"progress","current":%d,"total":20000,"stage":"flood"}\n' % i).encode())

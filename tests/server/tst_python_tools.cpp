@@ -85,13 +85,6 @@ private Q_SLOTS:
         QCOMPARE(findUv(), std::nullopt);
     }
 
-    void findPython3NeedsTheVenvInterpreter()
-    {
-        QCOMPARE(findPython3(), QString());
-        QVERIFY(touch(venv() + "/bin/python3"));
-        QCOMPARE(findPython3(), venv() + "/bin/python3");
-    }
-
     void createRunsUv_data()
     {
         QTest::addColumn<QByteArray>("mode");

@@ -5,13 +5,13 @@ WAV recording into text.  `prepare` and `load` may take long and report
 through `report`; `recognise` is called one request at a time.
 """
 
+import importlib
 import io
 import json
 import os
 import re
 import subprocess
 import tempfile
-import threading
 import urllib.parse
 import urllib.request
 import wave
@@ -190,7 +190,10 @@ class FunAsrEngine:
             self._install(report)
         if not os.path.isfile(os.path.join(self.model_dir, "model.pt")):
             report.status("downloading_model")
-            download_model(self.HUB, self.MODEL_ID, self.model_dir, report)
+            try:
+                download_model(self.HUB, self.MODEL_ID, self.model_dir, report)
+            except (OSError, ValueError, KeyError) as e:  # network, disk, or an odd listing
+                raise EngineError("模型下载失败: %s" % e) from None
 
     def _install(self, report):
         uv = os.environ.get("UV_PATH", "uv")
@@ -206,6 +209,7 @@ class FunAsrEngine:
         report.progress(len(self.PACKAGES), len(self.PACKAGES), "依赖安装完成")
 
     def load(self):
+        importlib.invalidate_caches()  # the packages may have been installed just now
         import torch
         from funasr import AutoModel
         device = "cuda:0" if torch.cuda.is_available() else "cpu"

@@ -25,6 +25,7 @@ public:
     static LocalServerManager& shared();
 
     explicit LocalServerManager(QObject* parent = nullptr);
+    // Another port, clean-up pattern or tool paths (tests).
     explicit LocalServerManager(const LocalServerOptions& options, QObject* parent = nullptr);
     ~LocalServerManager() override;
 
@@ -35,6 +36,8 @@ public:
 
     bool isRunning() const;
     bool venvExists() const; // APP_SUPPORT_PATH/venv/bin/python3
+    // With PARLIX_ASR_ENGINE=pocketsphinx the engine's model is Debian's en-us package
+    // (nothing to download), so that folder is what must exist.
     bool modelExists() const; // APP_SUPPORT_PATH/Fun-ASR-Nano-2512/model.pt
     bool checkUvAvailable() const;
 

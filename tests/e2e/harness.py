@@ -139,6 +139,7 @@ class Parlix:
             except subprocess.TimeoutExpired:
                 self.proc.kill()
                 self.proc.wait()
+        self.proc.stdout.close()
 
 
 # --- hands and voice ------------------------------------------------------------------

@@ -110,11 +110,14 @@ class Parlix:
         threading.Thread(target=self._read, daemon=True).start()
 
     def _read(self):
-        for raw in self.proc.stdout:
-            line = raw.decode("utf-8", "replace").rstrip("\n")
-            with self._new:
-                self.lines.append(line)
-                self._new.notify_all()
+        try:
+            for raw in self.proc.stdout:
+                line = raw.decode("utf-8", "replace").rstrip("\n")
+                with self._new:
+                    self.lines.append(line)
+                    self._new.notify_all()
+        except (ValueError, OSError):
+            pass  # closed by stop()
 
     def wait_for_line(self, text, timeout=20):
         deadline = time.monotonic() + timeout

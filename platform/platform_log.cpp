@@ -1,3 +1,3 @@
 #include "platform/platform_log.h"
 
-Q_LOGGING_CATEGORY(lcPlatform, "parlix.platform")
+Q_LOGGING_CATEGORY(lcPlatform, "parlix.platform", QtInfoMsg)

@@ -23,7 +23,7 @@
 #include <sys/prctl.h>
 #include <unistd.h>
 
-Q_LOGGING_CATEGORY(lcServer, "parlix.server")
+Q_LOGGING_CATEGORY(lcServer, "parlix.server", QtInfoMsg)
 
 namespace {
 

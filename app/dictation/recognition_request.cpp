@@ -153,7 +153,7 @@ void RecognitionRequest::sendToASR(
         [this, reply, state, recordingDuration, translateTo] {
             reply->deleteLater();
             --m_inFlight;
-            if (!state->tooLarge)
+            if (!state->tooLarge && reply->isOpen())
                 state->body += reply->readAll();
             // Only a failed transfer is an error here: an HTTP error status still has a
             // body, and the body alone is judged.

@@ -69,7 +69,7 @@ void LibreTranslateEngine::translate(
     connect(reply, &QNetworkReply::finished, this, [this, reply, callback = std::move(callback)] {
         reply->deleteLater();
         const bool answered = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
-        const QByteArray body = reply->readAll();
+        const QByteArray body = reply->isOpen() ? reply->readAll() : QByteArray();
         if (reply->error() != QNetworkReply::NoError
             && (!answered || reply->error() < QNetworkReply::ContentAccessDenied)) {
             fail(reply->errorString(), callback);

@@ -56,6 +56,7 @@ public:
     int stops = 0;
     qsizetype bytesToWrite = 32044;
     char fill = 0;
+    QByteArray content; // written first, then filled up to bytesToWrite
     QString failWith; // when set, start() fails with this reason
 
     bool start(const QString& wavPath, QString* error) override
@@ -84,7 +85,7 @@ public:
         m_recording = false;
         QFile file(m_path);
         if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            file.write(QByteArray(bytesToWrite, fill));
+            file.write(QByteArray(content + QByteArray(bytesToWrite, fill)).left(bytesToWrite));
     }
     bool isRecording() const override { return m_recording; }
     std::optional<float> averagePowerDb() const override

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QCoreApplication>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QStringDecoder>
@@ -54,7 +55,14 @@ void createPythonVenv(std::function<void(bool success, std::optional<QString> er
         return;
     }
 
-    auto* process = new QProcess;
+    // Owned by the application, so that quitting during the download ends uv instead of
+    // leaving it running (and the process object leaking).
+    auto* process = new QProcess(QCoreApplication::instance());
+    QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, process, [process] {
+        process->disconnect();
+        process->kill();
+        process->waitForFinished(1000);
+    });
     process->setProgram(*uv);
     process->setArguments({ QStringLiteral("venv"), venv, QStringLiteral("--python"), QStringLiteral("3.12") });
     process->setWorkingDirectory(support);

@@ -9,7 +9,6 @@
 #include <QNetworkRequest>
 #include <QTimer>
 #include <QUrl>
-
 #include <cstdio>
 
 namespace {
@@ -29,8 +28,7 @@ constexpr qint64 maximumReplySize = 16 * 1024 * 1024;
 LibreTranslateEngine::LibreTranslateEngine(QObject* parent)
     : QObject(parent)
     , m_network(new QNetworkAccessManager(this))
-{
-}
+{ }
 
 void LibreTranslateEngine::fail(const QString& reason, Callback callback)
 {
@@ -39,8 +37,7 @@ void LibreTranslateEngine::fail(const QString& reason, Callback callback)
     QTimer::singleShot(0, this, [callback = std::move(callback)] { callback(std::nullopt); });
 }
 
-void LibreTranslateEngine::translate(
-    const QString& text, const QString& targetLanguage, Callback callback)
+void LibreTranslateEngine::translate(const QString& text, const QString& targetLanguage, Callback callback)
 {
     const QString address = Settings::shared().translationServerURL().trimmed();
     const QUrl url(address, QUrl::StrictMode);
@@ -60,8 +57,7 @@ void LibreTranslateEngine::translate(
     QNetworkRequest request(url);
     request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
     request.setTransferTimeout(m_transferTimeoutMs);
-    QNetworkReply* reply
-        = m_network->post(request, QJsonDocument(payload).toJson(QJsonDocument::Compact));
+    QNetworkReply* reply = m_network->post(request, QJsonDocument(payload).toJson(QJsonDocument::Compact));
     connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64) {
         if (received > maximumReplySize)
             reply->abort();

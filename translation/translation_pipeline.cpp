@@ -7,18 +7,16 @@
 
 #include <QPointer>
 #include <QTimer>
-
 #include <memory>
 
-TranslationPipeline::TranslationPipeline(DictationUi& ui, TranslationService& service,
-    TypeText typeText, int timeLimitMs, QObject* parent)
+TranslationPipeline::TranslationPipeline(
+    DictationUi& ui, TranslationService& service, TypeText typeText, int timeLimitMs, QObject* parent)
     : QObject(parent)
     , m_ui(ui)
     , m_service(service)
     , m_typeText(std::move(typeText))
     , m_timeLimitMs(timeLimitMs)
-{
-}
+{ }
 
 void TranslationPipeline::translateAndType(
     const QString& text, const QString& target, double recordingDuration)
@@ -41,8 +39,8 @@ void TranslationPipeline::translateAndType(
 
     QPointer<TranslationPipeline> self(this);
     QPointer<QTimer> limitGuard(limit);
-    m_service.translate(text, target,
-        [self, decided, limitGuard, text, recordingDuration](std::optional<QString> result) {
+    m_service.translate(
+        text, target, [self, decided, limitGuard, text, recordingDuration](std::optional<QString> result) {
             if (!self || *decided)
                 return;
             *decided = true;
@@ -54,8 +52,7 @@ void TranslationPipeline::translateAndType(
         });
 }
 
-void TranslationPipeline::finish(
-    const std::optional<QString>& result, const QString& text, double duration)
+void TranslationPipeline::finish(const std::optional<QString>& result, const QString& text, double duration)
 {
     Settings& settings = Settings::shared();
     const bool translated = result && !result->isEmpty();

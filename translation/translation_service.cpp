@@ -6,11 +6,9 @@
 TranslationService::TranslationService(TranslationEngine& engine, QObject* parent)
     : QObject(parent)
     , m_engine(engine)
-{
-}
+{ }
 
-void TranslationService::translate(
-    const QString& text, const QString& targetLanguage, Callback callback)
+void TranslationService::translate(const QString& text, const QString& targetLanguage, Callback callback)
 {
     if (m_pending) {
         Callback replaced = std::move(m_pending->callback);

@@ -4,7 +4,6 @@
 
 #include <QObject>
 #include <QString>
-
 #include <optional>
 
 // Holds the one pending translation request. A request that arrives while another is

@@ -16,16 +16,15 @@ double DictationController::steadySeconds()
     return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
 
-DictationController::DictationController(DictationUi& ui, Recorder& recorder,
-    PasteKeystroke& paste, TranslationEngine& engine, std::function<bool()> serverReady,
-    Clock clock, QObject* parent)
+DictationController::DictationController(DictationUi& ui, Recorder& recorder, PasteKeystroke& paste,
+    TranslationEngine& engine, std::function<bool()> serverReady, Clock clock, QObject* parent)
     : QObject(parent)
     , m_session(new RecordingSession(ui, recorder, std::move(serverReady), clock, this))
     , m_gestures(new GestureRecognizer(*m_session, ui, clock, {}, this))
     , m_injector(new TextInjector(paste, this))
     , m_translationService(new TranslationService(engine, this))
-    , m_pipeline(new TranslationPipeline(ui, *m_translationService,
-          [this](const QString& text) { m_injector->typeText(text); },
+    , m_pipeline(new TranslationPipeline(
+          ui, *m_translationService, [this](const QString& text) { m_injector->typeText(text); },
           TranslationPipeline::defaultTimeLimitMs, this))
     , m_recognition(new RecognitionRequest(
           ui, [this](const QString& text) { m_injector->typeText(text); },

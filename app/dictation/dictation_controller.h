@@ -3,7 +3,6 @@
 #include "platform/key_event.h"
 
 #include <QObject>
-
 #include <functional>
 #include <memory>
 #include <optional>
@@ -38,9 +37,9 @@ public:
     // Seconds on the monotonic clock: the production clock of the gestures and durations.
     static double steadySeconds();
 
-    DictationController(DictationUi& ui, Recorder& recorder, PasteKeystroke& paste,
-        TranslationEngine& engine, std::function<bool()> serverReady,
-        Clock clock = &DictationController::steadySeconds, QObject* parent = nullptr);
+    DictationController(DictationUi& ui, Recorder& recorder, PasteKeystroke& paste, TranslationEngine& engine,
+        std::function<bool()> serverReady, Clock clock = &DictationController::steadySeconds,
+        QObject* parent = nullptr);
     ~DictationController() override;
 
     void handleEvent(KeyEventType type, quint64 flags, int keyCode);

@@ -8,8 +8,7 @@
 
 namespace {
 
-constexpr quint64 commandDeviceBits
-    = ModifierFlag::LeftCommandDevice | ModifierFlag::RightCommandDevice;
+constexpr quint64 commandDeviceBits = ModifierFlag::LeftCommandDevice | ModifierFlag::RightCommandDevice;
 
 // Flags that belong to the trigger itself: their appearance is not another key.
 constexpr quint64 triggerBits(TriggerKey key)
@@ -29,15 +28,14 @@ constexpr quint64 triggerBits(TriggerKey key)
 
 } // namespace
 
-GestureRecognizer::GestureRecognizer(RecordingSession& session, DictationUi& ui, Clock clock,
-    TriggerKeySource triggerKey, QObject* parent)
+GestureRecognizer::GestureRecognizer(
+    RecordingSession& session, DictationUi& ui, Clock clock, TriggerKeySource triggerKey, QObject* parent)
     : QObject(parent)
     , m_session(session)
     , m_ui(ui)
     , m_clock(std::move(clock))
     , m_triggerKey(std::move(triggerKey))
-{
-}
+{ }
 
 void GestureRecognizer::handleEvent(KeyEventType type, quint64 flags, int keyCode)
 {
@@ -114,9 +112,8 @@ void GestureRecognizer::handleRightCommandKey(KeyEventType type, quint64 flags, 
     // The device bit tells the right key from the left one, so the right key's release is
     // seen even while the left one is still down. A backend without device bits falls
     // back to the shared Command flag.
-    const bool pressed = (flags & commandDeviceBits)
-        ? (flags & ModifierFlag::RightCommandDevice) != 0
-        : (flags & ModifierFlag::Command) != 0;
+    const bool pressed = (flags & commandDeviceBits) ? (flags & ModifierFlag::RightCommandDevice) != 0
+                                                     : (flags & ModifierFlag::Command) != 0;
     if (pressed)
         handleTriggerKeyDown();
     else
@@ -162,14 +159,14 @@ void GestureRecognizer::handleTriggerKeyUp()
     if (m_lastKeyDownTime && now - *m_lastKeyDownTime < tapThreshold) {
         ++m_tapCount;
         m_lastKeyUpTime = now;
-        QMetaObject::invokeMethod(this, [this] { cleanUpTap(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { cleanUpTap(); }, Qt::QueuedConnection);
         return;
     }
     // Posted even when the start has not run yet (a starved event loop): the queue keeps
     // the order, and a stop without a recording does nothing.
     QMetaObject::invokeMethod(
-        this,
-        [this, target = m_translationTarget] { m_session.stopRecordingAndRecognize(target); },
+        this, [this, target = m_translationTarget] { m_session.stopRecordingAndRecognize(target); },
         Qt::QueuedConnection);
     m_tapCount = 0;
     m_lastKeyUpTime.reset();

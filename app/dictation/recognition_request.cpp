@@ -12,7 +12,6 @@
 #include <QNetworkRequest>
 #include <QUrl>
 #include <QUuid>
-
 #include <cstdio>
 #include <memory>
 
@@ -57,8 +56,7 @@ RecognitionRequest::RecognitionRequest(
     , m_translateAndType(std::move(translateAndType))
     , m_network(new QNetworkAccessManager(this))
     , m_boundary(&RecognitionRequest::newBoundary)
-{
-}
+{ }
 
 RecognitionRequest::~RecognitionRequest() = default;
 
@@ -85,16 +83,15 @@ QByteArray RecognitionRequest::buildBody(const QByteArray& wav, const QString& b
         + "\r\nContent-Disposition: form-data; name=\"file\"; filename=\"audio.wav\"\r\n"
           "Content-Type: audio/wav\r\n\r\n";
     body += wav;
-    body += "\r\n--" + b + "\r\nContent-Disposition: form-data; name=\"language\"\r\n\r\n"
-        + languageBytes + "\r\n";
+    body += "\r\n--" + b + "\r\nContent-Disposition: form-data; name=\"language\"\r\n\r\n" + languageBytes
+        + "\r\n";
     body += "--" + b + "\r\nContent-Disposition: form-data; name=\"itn\"\r\n\r\ntrue\r\n";
     if (removeFiller) {
-        body += "--" + b
-            + "\r\nContent-Disposition: form-data; name=\"remove_filler\"\r\n\r\ntrue\r\n";
+        body += "--" + b + "\r\nContent-Disposition: form-data; name=\"remove_filler\"\r\n\r\ntrue\r\n";
     }
     if (!hotwords.isEmpty()) {
-        body += "--" + b + "\r\nContent-Disposition: form-data; name=\"hotwords\"\r\n\r\n"
-            + hotwordBytes + "\r\n";
+        body += "--" + b + "\r\nContent-Disposition: form-data; name=\"hotwords\"\r\n\r\n" + hotwordBytes
+            + "\r\n";
     }
     body += "--" + b + "--\r\n";
     return body;
@@ -134,8 +131,8 @@ void RecognitionRequest::sendToASR(
         QString(QStringLiteral("multipart/form-data; boundary=") + boundary));
     request.setTransferTimeout(m_transferTimeoutMs);
 
-    QNetworkReply* reply = m_network->post(request,
-        buildBody(*wav, boundary, settings.language(), settings.enableFillerRemoval(), hotwords));
+    QNetworkReply* reply = m_network->post(
+        request, buildBody(*wav, boundary, settings.language(), settings.enableFillerRemoval(), hotwords));
     ++m_inFlight;
 
     auto state = std::make_shared<ReplyState>();
@@ -149,40 +146,35 @@ void RecognitionRequest::sendToASR(
         }
         state->body += reply->readAll();
     });
-    connect(reply, &QNetworkReply::finished, this,
-        [this, reply, state, recordingDuration, translateTo] {
-            reply->deleteLater();
-            --m_inFlight;
-            if (!state->tooLarge && reply->isOpen())
-                state->body += reply->readAll();
-            // Only a failed transfer is an error here: an HTTP error status still has a
-            // body, and the body alone is judged.
-            const bool answered
-                = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
-            const QNetworkReply::NetworkError error = reply->error();
-            QString transportError;
-            if (!state->tooLarge && error != QNetworkReply::NoError
-                && (!answered || error < QNetworkReply::ContentAccessDenied)) {
-                transportError = reply->errorString();
-            }
-            handleReply(state->body, state->tooLarge, transportError, recordingDuration,
-                translateTo);
-            Q_EMIT requestFinished();
-        });
+    connect(reply, &QNetworkReply::finished, this, [this, reply, state, recordingDuration, translateTo] {
+        reply->deleteLater();
+        --m_inFlight;
+        if (!state->tooLarge && reply->isOpen())
+            state->body += reply->readAll();
+        // Only a failed transfer is an error here: an HTTP error status still has a
+        // body, and the body alone is judged.
+        const bool answered = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
+        const QNetworkReply::NetworkError error = reply->error();
+        QString transportError;
+        if (!state->tooLarge && error != QNetworkReply::NoError
+            && (!answered || error < QNetworkReply::ContentAccessDenied)) {
+            transportError = reply->errorString();
+        }
+        handleReply(state->body, state->tooLarge, transportError, recordingDuration, translateTo);
+        Q_EMIT requestFinished();
+    });
 }
 
-void RecognitionRequest::handleReply(const QByteArray& body, bool tooLarge,
-    const QString& transportError, double duration, const QString& target)
+void RecognitionRequest::handleReply(const QByteArray& body, bool tooLarge, const QString& transportError,
+    double duration, const QString& target)
 {
     if (!transportError.isNull()) {
         showError(QStringLiteral("网络错误: ") + transportError);
         return;
     }
     QJsonParseError parseError {};
-    const QJsonDocument document
-        = tooLarge ? QJsonDocument() : QJsonDocument::fromJson(body, &parseError);
-    if (tooLarge || body.isEmpty() || parseError.error != QJsonParseError::NoError
-        || !document.isObject()) {
+    const QJsonDocument document = tooLarge ? QJsonDocument() : QJsonDocument::fromJson(body, &parseError);
+    if (tooLarge || body.isEmpty() || parseError.error != QJsonParseError::NoError || !document.isObject()) {
         showError(QStringLiteral("服务器无响应"));
         return;
     }

@@ -4,7 +4,6 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
-
 #include <functional>
 #include <optional>
 
@@ -19,8 +18,7 @@ class RecognitionRequest : public QObject {
     Q_OBJECT
 public:
     using TypeText = std::function<void(const QString& text)>;
-    using TranslateAndType
-        = std::function<void(const QString& text, const QString& target, double duration)>;
+    using TranslateAndType = std::function<void(const QString& text, const QString& target, double duration)>;
 
     static constexpr qint64 minimumFileSize = 5000;
     static constexpr int defaultTransferTimeoutMs = 30000;
@@ -40,8 +38,8 @@ public:
     void showError(const QString& message);
 
     // The multipart body; hotwords empty means no hotwords field.
-    static QByteArray buildBody(const QByteArray& wav, const QString& boundary,
-        const QString& language, bool removeFiller, const QStringList& hotwords);
+    static QByteArray buildBody(const QByteArray& wav, const QString& boundary, const QString& language,
+        bool removeFiller, const QStringList& hotwords);
     // A fresh upper-case UUID.
     static QString newBoundary();
 
@@ -55,8 +53,8 @@ Q_SIGNALS:
     void requestFinished();
 
 private:
-    void handleReply(const QByteArray& body, bool tooLarge, const QString& transportError,
-        double duration, const QString& target);
+    void handleReply(const QByteArray& body, bool tooLarge, const QString& transportError, double duration,
+        const QString& target);
 
     DictationUi& m_ui;
     TypeText m_typeText;

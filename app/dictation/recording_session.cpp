@@ -8,15 +8,14 @@
 #include <QFile>
 #include <QTimer>
 
-RecordingSession::RecordingSession(DictationUi& ui, Recorder& recorder,
-    std::function<bool()> serverReady, Clock clock, QObject* parent)
+RecordingSession::RecordingSession(
+    DictationUi& ui, Recorder& recorder, std::function<bool()> serverReady, Clock clock, QObject* parent)
     : QObject(parent)
     , m_ui(ui)
     , m_recorder(recorder)
     , m_serverReady(std::move(serverReady))
     , m_clock(std::move(clock))
-{
-}
+{ }
 
 QString RecordingSession::recordingURL()
 {
@@ -63,8 +62,8 @@ void RecordingSession::stopRecordingAndRecognize(const QString& translationTarge
 
     m_ui.updateStatusIcon(false, QString());
     m_ui.hideWaveformWindow();
-    m_ui.showStatus(translationTarget.isEmpty() ? QStringLiteral("识别中...")
-                                                : QStringLiteral("识别+翻译中..."),
+    m_ui.showStatus(
+        translationTarget.isEmpty() ? QStringLiteral("识别中...") : QStringLiteral("识别+翻译中..."),
         statusWhite());
 
     // Read now: the next start deletes and rewrites the same file.

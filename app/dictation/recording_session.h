@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
-
 #include <functional>
 #include <optional>
 
@@ -26,8 +25,8 @@ public:
     using Clock = std::function<double()>;
 
     // serverReady is asked only in local mode, before each start.
-    RecordingSession(DictationUi& ui, Recorder& recorder, std::function<bool()> serverReady,
-        Clock clock, QObject* parent = nullptr);
+    RecordingSession(DictationUi& ui, Recorder& recorder, std::function<bool()> serverReady, Clock clock,
+        QObject* parent = nullptr);
 
     static QString recordingURL();
 

@@ -10,8 +10,7 @@
 TextInjector::TextInjector(PasteKeystroke& paste, QObject* parent)
     : QObject(parent)
     , m_paste(paste)
-{
-}
+{ }
 
 void TextInjector::typeText(const QString& text)
 {

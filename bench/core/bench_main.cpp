@@ -17,7 +17,6 @@
 #include <QGuiApplication>
 #include <QTemporaryDir>
 #include <QThread>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -62,8 +61,7 @@ class TimedPaste : public PasteKeystroke {
 public:
     explicit TimedPaste(const QElapsedTimer& clock)
         : m_clock(clock)
-    {
-    }
+    { }
     qint64 sentAtNs = 0;
     bool canSend() const override { return true; }
     bool send() override
@@ -90,7 +88,8 @@ void keyEventPath()
     double now = 0;
     RecordingSession session(ui, recorder, {}, [&] { return now; });
     for (const bool fromSettings : { false, true }) {
-        GestureRecognizer gestures(session, ui, [&] { return now; },
+        GestureRecognizer gestures(
+            session, ui, [&] { return now; },
             fromSettings ? GestureRecognizer::TriggerKeySource()
                          : GestureRecognizer::TriggerKeySource([] { return TriggerKey::option; }));
         const int events = fromSettings ? 200000 : 5000000;
@@ -99,19 +98,17 @@ void keyEventPath()
             gestures.handleEvent(KeyEventType::KeyDown, 0, KeyCode::OrdinaryKeyBase + 38);
             gestures.handleEvent(KeyEventType::KeyUp, 0, KeyCode::OrdinaryKeyBase + 38);
         }
-        const double ns = std::chrono::duration<double, std::nano>(
-                              std::chrono::steady_clock::now() - start)
-                              .count();
+        const double ns
+            = std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start).count();
         std::printf("key event, gesture path (%s): %.1f ns/event\n",
-            fromSettings ? "trigger read from Settings" : "trigger source injected",
-            ns / events);
+            fromSettings ? "trigger read from Settings" : "trigger source injected", ns / events);
     }
 }
 
 void bodyBuilding()
 {
-    for (const auto& [label, bytes] : { std::pair { "5 s", 44 + 5 * 32000 },
-             std::pair { "10 min", 44 + 600 * 32000 } }) {
+    for (const auto& [label, bytes] :
+        { std::pair { "5 s", 44 + 5 * 32000 }, std::pair { "10 min", 44 + 600 * 32000 } }) {
         const QByteArray wav(bytes, '\x01');
         const QStringList hotwords { QStringLiteral("通义"), QStringLiteral("Qt") };
         std::vector<double> ms;
@@ -119,14 +116,12 @@ void bodyBuilding()
             const auto start = std::chrono::steady_clock::now();
             const QByteArray body = RecognitionRequest::buildBody(
                 wav, RecognitionRequest::newBoundary(), QStringLiteral("auto"), true, hotwords);
-            ms.push_back(std::chrono::duration<double, std::milli>(
-                std::chrono::steady_clock::now() - start)
-                    .count());
+            ms.push_back(
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
             if (body.size() < wav.size())
                 std::abort();
         }
-        std::printf("request body, %s WAV (%d bytes): %.3f ms (median of 15)\n", label, bytes,
-            median(ms));
+        std::printf("request body, %s WAV (%d bytes): %.3f ms (median of 15)\n", label, bytes, median(ms));
     }
 }
 
@@ -152,10 +147,11 @@ void releaseToPaste()
     TimedPaste paste(clock);
     LibreTranslateEngine engine;
     double now = 0;
-    DictationController controller(ui, recorder, paste, engine, [] { return true; }, [&] { return now; });
+    DictationController controller(
+        ui, recorder, paste, engine, [] { return true; }, [&] { return now; });
 
-    for (const auto& [label, bytes] : { std::pair { "5 s", 44 + 5 * 32000 },
-             std::pair { "10 min", 44 + 600 * 32000 } }) {
+    for (const auto& [label, bytes] :
+        { std::pair { "5 s", 44 + 5 * 32000 }, std::pair { "10 min", 44 + 600 * 32000 } }) {
         recorder.size = bytes;
         std::vector<double> toReceived;
         std::vector<double> toPaste;
@@ -185,7 +181,8 @@ void releaseToPaste()
         std::printf("server reply -> paste keystroke, %s WAV: %.2f ms (median of %zu)\n", label,
             median(toPaste), toPaste.size());
     }
-    QMetaObject::invokeMethod(&server, [&server] { server.close(); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        &server, [&server] { server.close(); }, Qt::BlockingQueuedConnection);
     serverThread.quit();
     serverThread.wait();
 }

@@ -3,7 +3,6 @@
 #include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
-
 #include <atomic>
 
 // A minimal HTTP endpoint on 127.0.0.1 that counts a request's bytes, notes when the whole
@@ -14,8 +13,7 @@ class CountingServer : public QTcpServer {
 public:
     explicit CountingServer(const QElapsedTimer& clock)
         : m_clock(clock)
-    {
-    }
+    { }
 
     std::atomic<qint64> receivedAtNs { 0 };
     std::atomic<qint64> repliedAtNs { 0 };
@@ -34,7 +32,8 @@ protected:
                 return;
             const QByteArray lower = buffer->left(headerEnd).toLower();
             const qsizetype at = lower.indexOf("content-length:");
-            const qint64 length = lower.mid(at + 15, lower.indexOf("\r\n", at) - at - 15).trimmed().toLongLong();
+            const qint64 length
+                = lower.mid(at + 15, lower.indexOf("\r\n", at) - at - 15).trimmed().toLongLong();
             if (buffer->size() < headerEnd + 4 + length)
                 return;
             receivedAtNs = m_clock.nsecsElapsed();

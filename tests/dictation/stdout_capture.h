@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QTemporaryFile>
-
 #include <cstdio>
 #include <unistd.h>
 

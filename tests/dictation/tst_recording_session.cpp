@@ -38,7 +38,8 @@ private Q_SLOTS:
         m_serverReady = ready;
         FakeUi ui;
         FakeRecorder recorder;
-        RecordingSession session(ui, recorder, [this] { return m_serverReady; }, [this] { return m_now; });
+        RecordingSession session(
+            ui, recorder, [this] { return m_serverReady; }, [this] { return m_now; });
         int finished = 0;
         session.onFinished = [&](const FinishedRecording&) { ++finished; };
 
@@ -57,9 +58,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("target");
         QTest::addColumn<QString>("icon");
         QTest::addColumn<QString>("toast");
-        QTest::newRow("plain") << QString() << "icon 1" << "status 识别中... #ffffff";
-        QTest::newRow("en") << "en" << "icon 1 EN" << "status 识别+翻译中... #ffffff";
-        QTest::newRow("ja") << "ja" << "icon 1 JA" << "status 识别+翻译中... #ffffff";
+        QTest::newRow("plain") << QString() << "icon 1"
+                               << "status 识别中... #ffffff";
+        QTest::newRow("en") << "en"
+                            << "icon 1 EN"
+                            << "status 识别+翻译中... #ffffff";
+        QTest::newRow("ja") << "ja"
+                            << "icon 1 JA"
+                            << "status 识别+翻译中... #ffffff";
     }
 
     void targetShowsInIconAndToast()

@@ -28,6 +28,7 @@ void TranslationPipeline::translateAndType(
     auto decided = std::make_shared<bool>(false);
     auto* limit = new QTimer(this);
     limit->setSingleShot(true);
+    limit->setTimerType(Qt::PreciseTimer); // a coarse timer may fire 5 % early
     connect(limit, &QTimer::timeout, this, [this, decided, limit, text, recordingDuration] {
         limit->deleteLater();
         if (*decided)

@@ -151,7 +151,7 @@ private Q_SLOTS:
         QFETCH(QString, typed);
         QFETCH(bool, early);
         const QString text = QStringLiteral("我们用 Qt 写代码");
-        const int limitMs = 1000;
+        const int limitMs = 1500;
         useEngine(address);
         Settings& settings = Settings::shared();
         const double seconds = settings.totalRecordingSeconds();
@@ -191,7 +191,7 @@ private Q_SLOTS:
 
         if (!early) {
             // The late translation comes (before a later, slower probe) and is never typed.
-            waitForProbe(1.5);
+            waitForProbe(2);
             QCOMPARE(typedTexts, QStringList { typed });
             QCOMPARE(finished.size(), 1);
         }

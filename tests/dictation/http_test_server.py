@@ -12,8 +12,10 @@ The path chooses the behaviour:
   /translate?mode=M&delay=S   LibreTranslate: ok, empty, error, nonsense
 """
 import json
+import os
 import socket
 import sys
+import threading
 import time
 import urllib.parse
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
@@ -91,6 +93,8 @@ def main():
     server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
     server.daemon_threads = True
     print(server.server_address[1], flush=True)
+    # The test holds our stdin open: when it ends, even by a crash, so do we.
+    threading.Thread(target=lambda: (sys.stdin.read(), os._exit(0)), daemon=True).start()
     server.serve_forever()
 
 

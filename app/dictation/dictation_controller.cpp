@@ -36,7 +36,6 @@ DictationController::DictationController(DictationUi& ui, Recorder& recorder, Pa
     m_session->onFinished = [this](const FinishedRecording& finished) {
         m_recognition->sendToASR(finished.wav, finished.duration, finished.translationTarget);
     };
-    connect(m_injector, &TextInjector::pasteSent, m_gestures, &GestureRecognizer::noteSyntheticPaste);
 }
 
 DictationController::~DictationController() = default;

@@ -41,13 +41,6 @@ void GestureRecognizer::handleEvent(KeyEventType type, quint64 flags, int keyCod
 {
     const TriggerKey key = m_triggerKey ? m_triggerKey() : Settings::shared().triggerKey();
 
-    if (m_syntheticUntil >= 0) {
-        m_inSyntheticWindow = m_clock() < m_syntheticUntil;
-        if (!m_inSyntheticWindow)
-            m_syntheticUntil = -1;
-        // Only a Control trigger can be pressed by the paste keystroke's own modifier.
-        m_suppressPress = m_inSyntheticWindow && key == TriggerKey::control;
-    }
     if (type == KeyEventType::FlagsChanged) {
         const quint64 added = flags & ~m_lastFlags;
         m_lastFlags = flags;
@@ -71,8 +64,6 @@ void GestureRecognizer::handleEvent(KeyEventType type, quint64 flags, int keyCod
         handleRightCommandKey(type, flags, keyCode);
         break;
     }
-    m_inSyntheticWindow = false;
-    m_suppressPress = false;
 }
 
 void GestureRecognizer::handleFnKey(KeyEventType type, quint64 flags, int)
@@ -122,7 +113,7 @@ void GestureRecognizer::handleRightCommandKey(KeyEventType type, quint64 flags, 
 
 void GestureRecognizer::handleTriggerKeyDown()
 {
-    if (m_fnKeyPressed || m_suppressPress)
+    if (m_fnKeyPressed)
         return;
     m_fnKeyPressed = true;
     m_chord = false;
@@ -172,14 +163,9 @@ void GestureRecognizer::handleTriggerKeyUp()
     m_lastKeyUpTime.reset();
 }
 
-void GestureRecognizer::noteSyntheticPaste()
-{
-    m_syntheticUntil = m_clock() + syntheticKeyWindow;
-}
-
 void GestureRecognizer::noteOtherKeyDown()
 {
-    if (m_chord || m_inSyntheticWindow)
+    if (m_chord)
         return;
     m_chord = true;
     m_tapCount = 0;

@@ -27,8 +27,6 @@ public:
 
     static constexpr double tapThreshold = 0.3;
     static constexpr double multiTapWindow = 0.6;
-    // How long after our own paste keystroke its keys are not taken for the user's.
-    static constexpr double syntheticKeyWindow = 0.2;
 
     // Without a triggerKey source the key is read from Settings::shared() at every event.
     GestureRecognizer(RecordingSession& session, DictationUi& ui, Clock clock,
@@ -43,10 +41,6 @@ public:
 
     void handleTriggerKeyDown();
     void handleTriggerKeyUp();
-
-    // The application has just sent its own paste keystroke (Ctrl+V): for a short while its
-    // keys neither make a chord nor press a Control trigger.
-    void noteSyntheticPaste();
 
     bool fnKeyPressed() const { return m_fnKeyPressed; }
     int tapCount() const { return m_tapCount; }
@@ -71,7 +65,4 @@ private:
 
     bool m_chord = false; // the current press saw another key go down
     quint64 m_lastFlags = 0;
-    double m_syntheticUntil = -1;
-    bool m_inSyntheticWindow = false;
-    bool m_suppressPress = false;
 };

@@ -228,35 +228,6 @@ private Q_SLOTS:
         rig.event(1, KeyEventType::FlagsChanged, ModifierFlag::Shift, KeyCode::Control);
         QCOMPARE(rig.recognized, QStringList { "-" });
     }
-
-    void ownPasteKeystrokeIsNotTheUsers()
-    {
-        Rig rig;
-        // Option held for the next dictation while the previous one pastes (Ctrl+V).
-        rig.trigger = TriggerKey::option;
-        rig.event(0, KeyEventType::FlagsChanged, ModifierFlag::Alternate, KeyCode::Option);
-        rig.gestures.noteSyntheticPaste();
-        rig.event(0.01, KeyEventType::FlagsChanged, ModifierFlag::Alternate | ModifierFlag::Control,
-            KeyCode::Control);
-        rig.event(0.02, KeyEventType::KeyDown, ModifierFlag::Alternate | ModifierFlag::Control,
-            KeyCode::OrdinaryKeyBase + 55);
-        QVERIFY(rig.session.isRecording());
-        rig.event(0.03, KeyEventType::FlagsChanged, ModifierFlag::Alternate, KeyCode::Control);
-        rig.event(1, KeyEventType::FlagsChanged, 0, KeyCode::Option);
-        QCOMPARE(rig.recognized, QStringList { "-" });
-
-        // With Control as trigger, the paste's Ctrl does not count as a tap...
-        rig.trigger = TriggerKey::control;
-        rig.now = 2;
-        rig.gestures.noteSyntheticPaste();
-        rig.control(2.01, true);
-        rig.control(2.05, false);
-        QCOMPARE(rig.recorder.starts, 1);
-        QVERIFY(rig.hints().isEmpty());
-        // ...but the user's own press right after the window does.
-        rig.control(2.3, true);
-        QVERIFY(rig.session.isRecording());
-    }
 };
 
 QTEST_GUILESS_MAIN(GestureRecognizerTest)

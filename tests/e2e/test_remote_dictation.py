@@ -95,6 +95,26 @@ class RemoteDictation(unittest.TestCase):
         h.dictate(SPOKEN)
         self.assertTrue(self.receiver.wait_for(lambda t: "我用 Python 写代码" in t))
 
+    def test_control_trigger_is_not_fooled_by_the_paste_keystroke(self):
+        # Parlix's own Ctrl+V must neither count as a tap of a Control trigger nor break
+        # a dictation that is being held.
+        self.parlix.stop()
+        settings = self.home.read_settings()
+        settings["triggerKey"] = "control"
+        self.home.write_settings(settings)
+        self.parlix = h.Parlix(self.home)
+        self.assertTrue(self.parlix.wait_for_line("Parlix 已启动"), self.parlix.output())
+        h.dictate(SPOKEN, key=h.CONTROL_L)
+        self.assertTrue(self.receiver.wait_for(lambda t: t.count("我用 Python 写代码") == 1))
+        self.reply = {"text": "第二次"}
+        h.key_down(h.CONTROL_L)  # pressed right after the paste went out
+        time.sleep(0.3)
+        seconds = h.speak(SPOKEN)
+        time.sleep(seconds + 0.5)
+        h.key_up(h.CONTROL_L)
+        self.assertTrue(self.receiver.wait_for(lambda t: "第二次" in t), self.parlix.output())
+        self.assertTrue(self.engine.requests.empty(), "no translation was asked for")
+
     def test_a_failing_server_leaves_parlix_ready(self):
         self.reply = {"success": False, "error": "model exploded"}
         h.dictate(SPOKEN)

@@ -21,7 +21,6 @@ private Q_SLOTS:
     void defaultTrueSwitchesFollowPresence();
     void serverUrlDerivation();
     void triggerKeyRawValues();
-    void triggerKeyNames();
     void seeding_data();
     void seeding();
     void seedingHappensOnce();
@@ -45,24 +44,15 @@ void TestSettings::init()
 
 void TestSettings::freshInstallDefaults()
 {
-    Settings& s = *m_settings;
-    QCOMPARE(s.useLocalServer(), false);
-    QCOMPARE(s.setupCompleted(), false);
+    const Settings& s = *m_settings;
+    QVERIFY(!s.useLocalServer() && !s.setupCompleted() && !s.launchAtLogin());
+    QVERIFY(s.enableFillerRemoval() && s.enableCJKSpacing() && s.enableHotwords());
     QCOMPARE(s.language(), u"auto"_qs);
     QCOMPARE(s.triggerKey(), TriggerKey::fn);
-    QVERIFY(s.enableFillerRemoval());
-    QVERIFY(s.enableCJKSpacing());
-    QVERIFY(s.enableHotwords());
-    QCOMPARE(s.launchAtLogin(), false);
-    QCOMPARE(s.totalRecordingSeconds(), 0.0);
-    QCOMPARE(s.totalCharactersTyped(), 0);
-    QCOMPARE(s.totalRecognitions(), 0);
+    QCOMPARE(s.totalRecordingSeconds() + s.totalCharactersTyped() + s.totalRecognitions(), 0.0);
     QCOMPARE(s.hotwords(), QStringList());
     QCOMPARE(s.serverURL(), u"http://127.0.0.1:19000/api/transcribe"_qs);
-    QCOMPARE(s.serverURL(), LOCAL_SERVER_URL());
-    QVERIFY(s.remoteServerURL().startsWith(u"http://"_qs));
     QVERIFY(s.remoteServerURL().endsWith(u":9000/api/transcribe"_qs));
-    QCOMPARE(s.translationServerURL(), u"http://127.0.0.1:5000/translate"_qs);
 }
 
 void TestSettings::writesReachTheDiskAtOnce()
@@ -141,18 +131,6 @@ void TestSettings::triggerKeyRawValues()
         QCOMPARE(Settings(path()).triggerKey(), key);
         QCOMPARE(triggerKeyFromRawValue(rawValue(key)), key);
     }
-}
-
-void TestSettings::triggerKeyNames()
-{
-    QCOMPARE(displayName(TriggerKey::fn), u"fn 键"_qs);
-    QCOMPARE(displayName(TriggerKey::control), u"Control 键"_qs);
-    QCOMPARE(displayName(TriggerKey::option), u"Option 键"_qs);
-    QCOMPARE(displayName(TriggerKey::rightCommand), u"右 Command 键"_qs);
-    QCOMPARE(shortName(TriggerKey::fn), u"fn"_qs);
-    QCOMPARE(shortName(TriggerKey::control), u"Control"_qs);
-    QCOMPARE(shortName(TriggerKey::option), u"Option"_qs);
-    QCOMPARE(shortName(TriggerKey::rightCommand), u"右 ⌘"_qs);
 }
 
 void TestSettings::seeding_data()

@@ -69,14 +69,9 @@ void TestTextPostProcessor::cleansWithoutSpacing()
 
 void TestTextPostProcessor::defaultHotwordsAreTheBuiltInList()
 {
+    // Every entry must survive the wire format: no comma, no outer spaces, no duplicate.
     const QStringList& words = TextPostProcessor::defaultHotwords();
     QCOMPARE(words.size(), 84);
-    QCOMPARE(words.first(), u"Python"_qs);
-    QCOMPARE(words.at(19), u"AppKit"_qs);
-    QCOMPARE(words.at(20), u"Tailwind CSS"_qs);
-    QCOMPARE(words.at(54), u"VS Code"_qs);
-    QCOMPARE(words.at(64), u"webpack"_qs);
-    QCOMPARE(words.last(), u"UTF-8"_qs);
     QCOMPARE(QSet<QString>(words.begin(), words.end()).size(), 84);
     for (const QString& w : words)
         QVERIFY2(!w.contains(QLatin1Char(',')) && w.trimmed() == w, qPrintable(w));

@@ -1,0 +1,83 @@
+"""A person changes the settings in the window the tray menu opens, saves, and the next
+dictation follows them without a restart."""
+import subprocess
+import time
+import unittest
+
+import harness as h
+
+# Control positions in the settings window (window-relative pixels; the layout is fixed).
+TRIGGER_POPUP = (190, 170)
+TEXT_TAB = (97, 22)
+CJK_SPACING_CHECKBOX = (37, 111)
+ADD_HOTWORD_BUTTON = (442, 200)
+SAVE_BUTTON = (460, 432)
+
+
+def window(name, timeout=10):
+    ids = h.wait_until(lambda: subprocess.run(["xdotool", "search", "--name", f"^{name}$"],
+                                               capture_output=True, text=True).stdout.split(), timeout)
+    return ids[-1] if ids else None
+
+
+def click(win, point):
+    subprocess.run(["xdotool", "mousemove", "--window", win, str(point[0]), str(point[1]), "click", "1"],
+                   check=True)
+    time.sleep(0.3)
+
+
+class SettingsWindow(unittest.TestCase):
+    def setUp(self):
+        h.need_desktop(self)
+        self.asr = h.StubServer(lambda handler, body: h.json_reply({"text": "我用Python写代码"}))
+        self.home = h.Home()
+        self.home.write_settings({"setupCompleted": True, "triggerKey": "control",
+                                  "serverURL": self.asr.url("/api/transcribe")})
+        self.parlix = h.Parlix(self.home)
+        self.assertTrue(self.parlix.wait_for_line("Parlix 已启动"), self.parlix.output())
+
+    def tearDown(self):
+        self.parlix.stop()
+        self.asr.stop()
+        self.home.cleanup()
+
+    def test_saved_changes_take_effect_at_the_next_dictation(self):
+        panel = window("panel")
+        self.assertTrue(panel, "no tray host")
+        click(panel, (15, 16))  # the fish
+        subprocess.run(["xdotool", "key", "Down", "Return"], check=True)  # "设置..."
+        settings = window("Parlix 设置")
+        self.assertTrue(settings, self.parlix.output())
+        click(settings, TRIGGER_POPUP)
+        subprocess.run(["xdotool", "key", "End", "Return"], check=True)  # "右 Command 键"
+        click(settings, TEXT_TAB)
+        click(settings, CJK_SPACING_CHECKBOX)
+        click(settings, ADD_HOTWORD_BUTTON)
+        self.assertTrue(window("添加热词") or window("Parlix"))
+        subprocess.run(["xdotool", "type", "--delay", "30", "  Parlix  "], check=True)
+        subprocess.run(["xdotool", "key", "Return"], check=True)
+        time.sleep(0.5)
+        self.assertIn("Parlix", self.home.read_settings().get("hotwords", ""))  # stored at once
+        click(settings, SAVE_BUTTON)
+        saved = h.wait_until(lambda: self.home.read_settings().get("triggerKey") == "rightCommand"
+                             and self.home.read_settings(), 5)
+        self.assertTrue(saved, self.home.read_settings())
+        self.assertEqual(saved.get("enableCJKSpacing"), "false")
+
+        receiver = h.Receiver()
+        try:
+            h.dictate("hello world testing one two three", key=h.CONTROL_L)
+            time.sleep(1.5)
+            self.assertTrue(self.asr.requests.empty(), "Control no longer triggers")
+            h.dictate("hello world testing one two three", key=h.SUPER_R)
+            self.assertTrue(receiver.wait_for(lambda t: "我用Python写代码" in t),
+                            f"receiver holds {receiver.text()!r}\n{self.parlix.output()}")
+            path, headers, body = self.asr.requests.get(timeout=5)
+            hotwords = h.parse_multipart(body, headers["Content-Type"])["hotwords"].split(b",")
+            self.assertIn(b"Parlix", hotwords)
+        finally:
+            receiver.stop()
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -9,10 +9,13 @@
 #include "app/dictation/text_injector.h"
 #include "counting_server.h"
 #include "platform/paste_keystroke.h"
+#include "platform/pulse/pulse_recorder.h"
 #include "platform/recorder.h"
 #include "settings/settings.h"
 #include "translation/libre_translate_engine.h"
 
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QTemporaryDir>
@@ -187,6 +190,33 @@ void releaseToPaste()
     serverThread.wait();
 }
 
+// Press of the key to the first captured audio frame: the first syllable must not be
+// clipped. Needs a PulseAudio (or PipeWire) server; skipped without one.
+void pressToFirstFrame()
+{
+    PulseRecorder recorder;
+    QString error;
+    if (!recorder.inputAvailable(&error)) {
+        std::printf("press -> first captured frame: skipped (%s)\n", qPrintable(error));
+        return;
+    }
+    const QString wav = QDir::tempPath() + QStringLiteral("/bench_first_frame.wav");
+    std::vector<double> ms;
+    for (int i = 0; i < 15; ++i) {
+        if (!recorder.start(wav, &error))
+            break;
+        QElapsedTimer waited;
+        waited.start();
+        while (recorder.firstFragmentDelayNs() < 0 && waited.elapsed() < 2000)
+            QThread::msleep(1);
+        if (recorder.firstFragmentDelayNs() >= 0)
+            ms.push_back(double(recorder.firstFragmentDelayNs()) / 1e6);
+        recorder.stop();
+    }
+    if (!ms.empty())
+        std::printf("press -> first captured frame: %.1f ms (median of %zu)\n", median(ms), ms.size());
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -202,5 +232,6 @@ int main(int argc, char** argv)
     keyEventPath();
     bodyBuilding();
     releaseToPaste();
+    pressToFirstFrame();
     return 0;
 }

@@ -199,6 +199,37 @@ def dictate(text, key=SUPER_R, taps=0, lead=0.3, tail=0.6):
     key_up(key)
 
 
+def find_window(name, timeout=10):
+    ids = wait_until(lambda: subprocess.run(["xdotool", "search", "--name", f"^{name}$"],
+                                            capture_output=True, text=True).stdout.split(), timeout)
+    return ids[-1] if ids else None
+
+
+def click(win, point):
+    subprocess.run(["xdotool", "mousemove", "--window", win, str(point[0]), str(point[1]), "click", "1"],
+                   check=True)
+    time.sleep(0.3)
+
+
+def open_settings_window():
+    """Through the tray menu, as a person would: click the fish, choose "设置..."."""
+    panel = find_window("panel")
+    if not panel:
+        return None
+    click(panel, (15, 16))
+    subprocess.run(["xdotool", "key", "Down", "Return"], check=True)
+    return find_window("Parlix 设置")
+
+
+# Control positions in the settings window (window-relative pixels; the layout is fixed).
+TRIGGER_POPUP = (190, 170)
+LAUNCH_AT_LOGIN_CHECKBOX = (37, 209)
+TEXT_TAB = (97, 22)
+CJK_SPACING_CHECKBOX = (37, 111)
+ADD_HOTWORD_BUTTON = (442, 200)
+SAVE_BUTTON = (460, 432)
+
+
 def clipboard():
     r = subprocess.run(["xclip", "-selection", "clipboard", "-o"], capture_output=True, timeout=5)
     return r.stdout.decode("utf-8", "replace") if r.returncode == 0 else None

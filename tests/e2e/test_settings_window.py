@@ -6,26 +6,6 @@ import unittest
 
 import harness as h
 
-# Control positions in the settings window (window-relative pixels; the layout is fixed).
-TRIGGER_POPUP = (190, 170)
-TEXT_TAB = (97, 22)
-CJK_SPACING_CHECKBOX = (37, 111)
-ADD_HOTWORD_BUTTON = (442, 200)
-SAVE_BUTTON = (460, 432)
-
-
-def window(name, timeout=10):
-    ids = h.wait_until(lambda: subprocess.run(["xdotool", "search", "--name", f"^{name}$"],
-                                               capture_output=True, text=True).stdout.split(), timeout)
-    return ids[-1] if ids else None
-
-
-def click(win, point):
-    subprocess.run(["xdotool", "mousemove", "--window", win, str(point[0]), str(point[1]), "click", "1"],
-                   check=True)
-    time.sleep(0.3)
-
-
 class SettingsWindow(unittest.TestCase):
     def setUp(self):
         h.need_desktop(self)
@@ -42,23 +22,19 @@ class SettingsWindow(unittest.TestCase):
         self.home.cleanup()
 
     def test_saved_changes_take_effect_at_the_next_dictation(self):
-        panel = window("panel")
-        self.assertTrue(panel, "no tray host")
-        click(panel, (15, 16))  # the fish
-        subprocess.run(["xdotool", "key", "Down", "Return"], check=True)  # "设置..."
-        settings = window("Parlix 设置")
+        settings = h.open_settings_window()
         self.assertTrue(settings, self.parlix.output())
-        click(settings, TRIGGER_POPUP)
+        h.click(settings, h.TRIGGER_POPUP)
         subprocess.run(["xdotool", "key", "End", "Return"], check=True)  # "右 Command 键"
-        click(settings, TEXT_TAB)
-        click(settings, CJK_SPACING_CHECKBOX)
-        click(settings, ADD_HOTWORD_BUTTON)
-        self.assertTrue(window("添加热词") or window("Parlix"))
+        h.click(settings, h.TEXT_TAB)
+        h.click(settings, h.CJK_SPACING_CHECKBOX)
+        h.click(settings, h.ADD_HOTWORD_BUTTON)
+        self.assertTrue(h.find_window("添加热词") or h.find_window("Parlix"))
         subprocess.run(["xdotool", "type", "--delay", "30", "  Parlix  "], check=True)
         subprocess.run(["xdotool", "key", "Return"], check=True)
         time.sleep(0.5)
         self.assertIn("Parlix", self.home.read_settings().get("hotwords", ""))  # stored at once
-        click(settings, SAVE_BUTTON)
+        h.click(settings, h.SAVE_BUTTON)
         saved = h.wait_until(lambda: self.home.read_settings().get("triggerKey") == "rightCommand"
                              and self.home.read_settings(), 5)
         self.assertTrue(saved, self.home.read_settings())

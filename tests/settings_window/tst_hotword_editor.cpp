@@ -1,249 +1,130 @@
 #include "settings_window_test_support.h"
 
-#include "settings/notification_center.h"
 #include "text/scalar_order.h"
 #include "text/text_post_processor.h"
 
+#include <QApplication>
 #include <QLineEdit>
-#include <QMessageBox>
-#include <QSignalSpy>
+#include <QPointer>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTimer>
 
-using namespace SettingsWindowTestSupport;
+// Stored out of order with a decomposed "École"; shown in scalar order of the normalised
+// strings: capitals first, "É" after "z".
+static const QStringList kStored = {u"alpha"_qs, u"Zeta"_qs, u"E\u0301cole"_qs, u"Beta"_qs};
+static const QStringList kShown = {u"Beta"_qs, u"Zeta"_qs, u"alpha"_qs, u"E\u0301cole"_qs};
 
-// Stored out of order, with a decomposed "École": shown and kept in scalar order of the
-// normalised strings, where capitals precede small letters and "É" follows "z".
-static const QStringList kStored = {QStringLiteral("alpha"), QStringLiteral("Zeta"),
-    QStringLiteral("E\u0301cole"), QStringLiteral("Beta")};
-static const QStringList kShown = {QStringLiteral("Beta"), QStringLiteral("Zeta"), QStringLiteral("alpha"),
-    QStringLiteral("E\u0301cole")};
+// The dialog a click opens blocks in its own event loop: act once it is up.
+static void whenModalAppears(std::function<void(QWidget*)> act)
+{
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, act = std::move(act)] {
+        if (QWidget* modal = QApplication::activeModalWidget(); modal && modal->isVisible()) {
+            poll->stop();
+            poll->deleteLater();
+            act(modal);
+        }
+    });
+    poll->start(10);
+}
 
 class HotwordEditorTest : public QObject {
     Q_OBJECT
 
-private Q_SLOTS:
-    void initTestCase() { skipWithoutDesktop(); }
-    void init();
-    void cleanup() { m_window.controller.reset(); }
-
-    void loadsSorted();
-    void add_data();
-    void add();
-    void edit_data();
-    void edit();
-    void deleteRemovesOnlyTheSelectedRow();
-    void reset_data();
-    void reset();
-
-private:
-    QStringList shown() const
+    // An untouched list stays unsorted on disk: loading writes nothing back.
+    void expect(const QStringList& shown, const QStringList& onDisk)
     {
         QStringList rows;
-        const QAbstractItemModel* model = m_table->model();
-        for (int row = 0; row < model->rowCount(); ++row)
-            rows.append(model->index(row, 0).data().toString());
-        return rows;
+        for (int row = 0; row < m_table->model()->rowCount(); ++row)
+            rows.append(m_table->model()->index(row, 0).data().toString());
+        QCOMPARE(rows, shown);
+        QCOMPARE(stored(u"hotwords"_qs).toStringList(), onDisk);
+        QCOMPARE(m_window.control<QLabel>("hotwordCountLabel")->text(), u"共 %1 个热词"_qs.arg(shown.size()));
     }
-    QStringList storedHotwords() const { return stored(QStringLiteral("hotwords")).toStringList(); }
-    QString countText() const { return m_count->text(); }
-    void clickRow(int row)
-    {
-        const QRect cell = m_table->visualRect(m_table->model()->index(row, 0));
-        QTest::mouseClick(m_table->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
-    }
-    QPushButton* button(const char* name) const { return m_window.control<QPushButton>(name); }
-
+    void click(const char* name) { QTest::mouseClick(m_window.control(name), Qt::LeftButton); }
+    void select(int row) { m_table->setCurrentIndex(m_table->model()->index(row, 0)); }
     OpenSettingsWindow m_window;
     QTableView* m_table = nullptr;
-    QLabel* m_count = nullptr;
-};
 
-void HotwordEditorTest::init()
-{
-    clearSettings();
-    Settings::shared().setHotwords(kStored);
-    QVERIFY(m_window.open());
-    auto* tabs = m_window.control<QTabWidget>("tabView");
-    QTest::mouseClick(tabs->tabBar(), Qt::LeftButton, Qt::NoModifier, tabs->tabBar()->tabRect(1).center());
-    QCOMPARE(tabs->currentIndex(), 1);
-    m_table = m_window.control<QTableView>("hotwordTableView");
-    m_count = m_window.control<QLabel>("hotwordCountLabel");
-    QVERIFY(m_table && m_count);
-    QCOMPARE(m_count->property("tag").toInt(), 200);
-}
+private Q_SLOTS:
+    void init()
+    {
+        QVERIFY(m_window.open({{"hotwords", kStored}}));
+        auto* tabs = m_window.control<QTabWidget>("tabView");
+        QTest::mouseClick(tabs->tabBar(), Qt::LeftButton, {}, tabs->tabBar()->tabRect(1).center());
+        m_table = m_window.control<QTableView>("hotwordTableView");
+    }
+    void cleanup() { m_window.controller.reset(); }
 
-void HotwordEditorTest::loadsSorted()
-{
-    QCOMPARE(shown(), kShown);
-    QCOMPARE(countText(), QStringLiteral("共 4 个热词"));
-    QCOMPARE(m_table->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("热词"));
-    QCOMPARE(m_table->columnWidth(0), 330);
-    QCOMPARE(m_table->rowHeight(0), 22);
-    // Loading alone writes nothing back.
-    QCOMPARE(storedHotwords(), kStored);
-}
-
-void HotwordEditorTest::add_data()
-{
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<bool>("confirm");
-    QTest::addColumn<QStringList>("expected"); // empty: nothing changes
-    const auto with = [](const QString& word) {
-        QStringList list = kShown;
-        list.append(word);
-        sortByUnicodeScalars(list);
-        return list;
-    };
-    QTest::newRow("spaces around") << "  Qt  " << true << with(QStringLiteral("Qt"));
-    QTest::newRow("tabs and ideographic spaces") << "\t\u3000Qt\u3000\t" << true << with(QStringLiteral("Qt"));
-    QTest::newRow("other space separators") << "\u00a0\u2003Qt\u202f" << true << with(QStringLiteral("Qt"));
-    QTest::newRow("Chinese, after the Latin words") << "语音识别" << true << with(QStringLiteral("语音识别"));
-    QTest::newRow("comma") << "a,b" << true << QStringList();
-    QTest::newRow("only spaces") << " \u3000\t " << true << QStringList();
-    QTest::newRow("duplicate") << "Zeta" << true << QStringList();
-    QTest::newRow("duplicate once trimmed") << "\u3000Zeta " << true << QStringList();
-    QTest::newRow("cancelled") << "Qt" << false << QStringList();
-}
-
-void HotwordEditorTest::add()
-{
-    QFETCH(QString, typed);
-    QFETCH(bool, confirm);
-    QFETCH(QStringList, expected);
-    QString placeholder;
-    QString title;
-    whenModalAppears([&](QWidget* dialog) {
-        title = dialog->windowTitle();
-        // Typing goes wherever the dialog's focus is: it must be the field.
-        auto* field = qobject_cast<QLineEdit*>(dialog->focusWidget());
-        if (!field) {
-            dialog->close();
-            return;
-        }
-        placeholder = field->placeholderText();
-        typeText(field, typed);
-        if (confirm)
+    void addOrEdit_data()
+    {
+        QTest::addColumn<int>("row"); // -1: a new word through "添加"
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QStringList>("expected"); // empty: refused
+        QTest::newRow("add, trimmed")
+            << -1 << "\t\u3000 Qt\u00a0\u3000" << QStringList{"Beta", "Qt", "Zeta", "alpha", "E\u0301cole"};
+        QTest::newRow("add Chinese, after the Latin words")
+            << -1 << "语音识别" << QStringList{"Beta", "Zeta", "alpha", "E\u0301cole", "语音识别"};
+        QTest::newRow("add a comma") << -1 << "a,b" << QStringList();
+        QTest::newRow("add only spaces") << -1 << " \u3000\t " << QStringList();
+        QTest::newRow("add a duplicate once trimmed") << -1 << "\u3000Zeta " << QStringList();
+        QTest::newRow("edit, trimmed and re-sorted")
+            << 1 << "\u3000 Gamma\t" << QStringList{"Beta", "Gamma", "alpha", "E\u0301cole"};
+        QTest::newRow("edit to a duplicate")
+            << 1 << "Beta" << QStringList{"Beta", "Beta", "alpha", "E\u0301cole"};
+        QTest::newRow("edit to empty") << 1 << "" << QStringList();
+        QTest::newRow("edit to a comma") << 1 << "Ze,ta" << QStringList();
+    }
+    void addOrEdit()
+    {
+        QFETCH(int, row);
+        QFETCH(QString, typed);
+        QFETCH(QStringList, expected);
+        // Typing goes wherever the focus is: it must be the field.
+        const auto type = [&typed](QWidget* field) {
+            QVERIFY(qobject_cast<QLineEdit*>(field));
+            replaceText(field, typed);
             QTest::keyClick(field, Qt::Key_Return);
-        else
-            QTest::mouseClick(buttonWithText(dialog, QStringLiteral("取消")), Qt::LeftButton);
-    });
-    QTest::mouseClick(button("addButton"), Qt::LeftButton);
-
-    QCOMPARE(placeholder, QStringLiteral("例如: ChatGPT"));
-    QCOMPARE(title, QStringLiteral("添加热词"));
-    QVERIFY(!QApplication::activeModalWidget());
-    if (expected.isEmpty()) {
-        QCOMPARE(shown(), kShown);
-        QCOMPARE(storedHotwords(), kStored);
-        QCOMPARE(countText(), QStringLiteral("共 4 个热词"));
-    } else {
-        QCOMPARE(shown(), expected);
-        QCOMPARE(storedHotwords(), expected);
-        QCOMPARE(countText(), QStringLiteral("共 5 个热词"));
-    }
-    QVERIFY(m_window.controller->window()->isVisible());
-}
-
-void HotwordEditorTest::edit_data()
-{
-    QTest::addColumn<int>("row");
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<QStringList>("expected"); // empty: the entry keeps its text
-    QTest::newRow("renamed and re-sorted") << 1 << "Gamma"
-                                           << QStringList{"Beta", "Gamma", "alpha", "E\u0301cole"};
-    QTest::newRow("trimmed") << 1 << "\u3000 Gamma\t" << QStringList{"Beta", "Gamma", "alpha", "E\u0301cole"};
-    QTest::newRow("duplicate allowed") << 1 << "Beta" << QStringList{"Beta", "Beta", "alpha", "E\u0301cole"};
-    QTest::newRow("empty refused") << 1 << "" << QStringList();
-    QTest::newRow("comma refused") << 1 << "Ze,ta" << QStringList();
-}
-
-void HotwordEditorTest::edit()
-{
-    QFETCH(int, row);
-    QFETCH(QString, typed);
-    QFETCH(QStringList, expected);
-    QSignalSpy posted(&NotificationCenter::shared(), &NotificationCenter::posted);
-
-    clickRow(row);
-    QTest::keyClick(m_table, Qt::Key_F2);
-    auto* editor = qobject_cast<QLineEdit*>(m_window.controller->window()->focusWidget());
-    QVERIFY(editor);
-    QCOMPARE(editor->text(), kShown.at(row));
-    replaceText(editor, typed);
-    QTest::keyClick(editor, Qt::Key_Return);
-
-    if (expected.isEmpty()) {
-        QTRY_COMPARE(shown(), kShown);
-        QCOMPARE(storedHotwords(), kStored);
-    } else {
-        QTRY_COMPARE(shown(), expected);
-        QCOMPARE(storedHotwords(), expected);
-    }
-    QCOMPARE(countText(), QStringLiteral("共 4 个热词"));
-    // Return ends the edit only: the window is neither saved nor closed.
-    QVERIFY(m_window.controller->window()->isVisible());
-    QCOMPARE(posted.count(), 0);
-}
-
-void HotwordEditorTest::deleteRemovesOnlyTheSelectedRow()
-{
-    QTest::mouseClick(button("deleteButton"), Qt::LeftButton);
-    QCOMPARE(shown(), kShown);
-    QCOMPARE(storedHotwords(), kStored);
-
-    clickRow(2);
-    QTest::mouseClick(button("deleteButton"), Qt::LeftButton);
-    const QStringList left{QStringLiteral("Beta"), QStringLiteral("Zeta"), QStringLiteral("E\u0301cole")};
-    QCOMPARE(shown(), left);
-    QCOMPARE(storedHotwords(), left);
-    QCOMPARE(countText(), QStringLiteral("共 3 个热词"));
-    QVERIFY(!QApplication::activeModalWidget());
-}
-
-void HotwordEditorTest::reset_data()
-{
-    QTest::addColumn<QString>("choice");
-    QTest::newRow("cancelled") << "取消";
-    QTest::newRow("confirmed") << "恢复";
-}
-
-void HotwordEditorTest::reset()
-{
-    QFETCH(QString, choice);
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QString question;
-    QString detail;
-    whenModalAppears([&](QWidget* dialog) {
-        if (auto* box = qobject_cast<QMessageBox*>(dialog)) {
-            icon = box->icon();
-            question = box->text();
-            detail = box->informativeText();
+        };
+        if (row < 0) {
+            whenModalAppears([&](QWidget* dialog) { type(dialog->focusWidget()); });
+            click("addButton");
+        } else {
+            select(row);
+            QTest::keyClick(m_table, Qt::Key_F2);
+            QPointer<QWidget> editor = m_window.controller->window()->focusWidget();
+            type(editor);
+            QTRY_VERIFY(!editor || !editor->isVisible());
         }
-        QPushButton* button = buttonWithText(dialog, choice);
-        if (button)
-            QTest::mouseClick(button, Qt::LeftButton);
-        else
-            dialog->close();
-    });
-    QTest::mouseClick(button("resetButton"), Qt::LeftButton);
-
-    QCOMPARE(icon, QMessageBox::Warning);
-    QCOMPARE(question, QStringLiteral("恢复默认热词列表？"));
-    QCOMPARE(detail, QStringLiteral("这将清除所有自定义热词，恢复为内置的默认列表。"));
-    if (choice == QStringLiteral("取消")) {
-        QCOMPARE(shown(), kShown);
-        QCOMPARE(storedHotwords(), kStored);
-        QCOMPARE(countText(), QStringLiteral("共 4 个热词"));
-        return;
+        QVERIFY(m_window.controller->window()->isVisible()); // Return ends the edit only
+        expect(expected.isEmpty() ? kShown : expected, expected.isEmpty() ? kStored : expected);
     }
-    QStringList defaults = TextPostProcessor::defaultHotwords();
-    QCOMPARE(defaults.size(), 84);
-    sortByUnicodeScalars(defaults);
-    QCOMPARE(shown(), defaults);
-    QCOMPARE(storedHotwords(), defaults);
-    QCOMPARE(countText(), QStringLiteral("共 84 个热词"));
-}
+
+    void deleteAndReset()
+    {
+        click("deleteButton"); // nothing selected
+        expect(kShown, kStored);
+        select(2);
+        click("deleteButton");
+        const QStringList left{u"Beta"_qs, u"Zeta"_qs, u"E\u0301cole"_qs};
+        expect(left, left);
+        for (const QString& choice : {u"取消"_qs, u"恢复"_qs}) {
+            whenModalAppears([choice](QWidget* dialog) {
+                for (QPushButton* button : dialog->findChildren<QPushButton*>()) {
+                    if (button->text() == choice)
+                        QTest::mouseClick(button, Qt::LeftButton);
+                }
+            });
+            click("resetButton");
+            if (choice == u"取消"_qs)
+                expect(left, left);
+        }
+        QStringList defaults = TextPostProcessor::defaultHotwords();
+        sortByUnicodeScalars(defaults);
+        expect(defaults, defaults);
+    }
+};
 
 QTEST_MAIN(HotwordEditorTest)
 #include "tst_hotword_editor.moc"

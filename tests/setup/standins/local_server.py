@@ -1,15 +1,8 @@
 #!/usr/bin/env python3
-"""Stand-in for the local recognition server: announces its progress the way the real
-one does and answers GET /health with 200 on 127.0.0.1:19000. With
-PARLIX_STANDIN_ANNOUNCE_READY=0 it never prints the ready line, so readiness can only be
-learnt through the health endpoint."""
+"""Stand-in for the local recognition server: reports its progress the way the real one
+does and answers GET /health on 127.0.0.1:19000."""
 import json
-import os
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
-
-
-def say(**message):
-    print(json.dumps(message, ensure_ascii=False), flush=True)
 
 
 class Handler(BaseHTTPRequestHandler):
@@ -22,10 +15,7 @@ class Handler(BaseHTTPRequestHandler):
         pass
 
 
-say(type="status", state="checking")
-say(type="log", message="stand-in server")
-say(type="status", state="loading_model")
 server = ThreadingHTTPServer(("127.0.0.1", 19000), Handler)
-if os.environ.get("PARLIX_STANDIN_ANNOUNCE_READY", "1") == "1":
-    say(type="status", state="ready")
+for state in ("checking", "loading_model", "ready"):
+    print(json.dumps({"type": "status", "state": state}), flush=True)
 server.serve_forever()

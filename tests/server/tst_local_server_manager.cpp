@@ -1,6 +1,4 @@
-#include "fake_install.h"
-#include "server/local_server_manager.h"
-#include "server_event_log.h"
+#include "server_fixture.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>
@@ -10,29 +8,22 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
-
 #include <csignal>
+#include <cstdio>
 
 namespace {
 
-const QString kFakeServer = QStringLiteral(PARLIX_TEST_SOURCE_DIR "/server/fake_server.py");
-
-int freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
-// Dead includes a zombie that nobody reaps yet.
+// A zombie nobody has reaped yet counts as dead.
 bool processAlive(qint64 pid)
 {
     QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray text = stat.readAll();
-    const qsizetype close = text.lastIndexOf(')');
-    return close > 0 && text.mid(close + 2, 1) != "Z";
+    const QByteArray text = stat.open(QIODevice::ReadOnly) ? stat.readAll() : QByteArray();
+    return !text.isEmpty() && text.mid(text.lastIndexOf(')') + 2, 1) != "Z";
+}
+
+QJsonObject fromJson(const QString& text)
+{
+    return QJsonDocument::fromJson(text.toUtf8()).object();
 }
 
 } // namespace
@@ -42,233 +33,142 @@ class TestLocalServerManager : public QObject {
 
     FakeInstall install_;
     LocalServerOptions options_;
+    std::optional<LocalServerManager> manager_;
+    ServerEventLog log_;
 
-    void setMode(const char* mode) { qputenv("FAKE_SERVER_MODE", mode); }
+    void start(const char* mode)
+    {
+        qputenv("FAKE_SERVER_MODE", mode);
+        manager_->startServer();
+    }
 
 private Q_SLOTS:
     void initTestCase()
     {
-        QVERIFY(install_.setUp(kFakeServer));
-        options_.port = freePort();
+        QVERIFY(install_.setUp(QStringLiteral(PARLIX_TEST_SOURCE_DIR "/server/fake_server.py")));
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        options_.port = probe.serverPort();
         options_.orphanPattern = install_.scriptPath();
     }
 
-    void init() { qunsetenv("FAKE_SERVER_PORT"); }
-
-    void outputAndEnvironmentOfTheChild_data()
+    void init()
     {
-        QTest::addColumn<QByteArray>("inheritedPath");
-        QTest::addColumn<QString>("expectedTail");
-        QTest::newRow("inherited") << QByteArray("/usr/bin") << QStringLiteral("/usr/bin");
-        QTest::newRow("none") << QByteArray() << QStringLiteral("/usr/bin:/bin");
+        log_.events.clear();
+        log_.attach(manager_.emplace(options_));
     }
 
-    void outputAndEnvironmentOfTheChild()
+    void cleanup() { manager_.reset(); }
+
+    void childRunsAsLaunchedAndIsKilledWhenItIgnoresSigterm()
     {
-        QFETCH(QByteArray, inheritedPath);
-        QFETCH(QString, expectedTail);
-        setMode("status");
-        LocalServerManager manager(options_);
-        ServerEventLog log;
-        log.attach(manager);
+        start("stubborn");
+        QCOMPARE(log_.events, QStringList { "status:checking" });
+        QTRY_COMPARE(log_.events.size(), 3);
+        QCOMPARE(log_.events[2], "status:ready");
+        manager_->startServer(); // already running: nothing happens
+        QCOMPARE(log_.events.size(), 3);
 
-        const QByteArray savedPath = qgetenv("PATH");
-        if (inheritedPath.isNull())
-            qunsetenv("PATH");
-        else
-            qputenv("PATH", inheritedPath);
-        manager.startServer();
-        qputenv("PATH", savedPath);
-        QCOMPARE(log.events, QStringList { "status:checking" });
-        QVERIFY(manager.isRunning());
-
-        QTRY_VERIFY(log.events.contains("status:ready"));
-        QCOMPARE(log.events.size(), 7);
-        const QStringList tail = log.events.mid(2);
-        QCOMPARE(tail, (QStringList { QStringLiteral("log:café"), "status:installingDeps", "progress:1/4:x", "download:42", "status:ready" }));
-
-        const QJsonObject env = QJsonDocument::fromJson(log.events[1].mid(4).toUtf8()).object();
+        QJsonObject env = fromJson(log_.events[1].mid(4));
+        const qint64 pid = env.take(QStringLiteral("pid")).toInteger();
         const QString venv = APP_SUPPORT_PATH() + QStringLiteral("/venv");
-        QCOMPARE(env["PATH"].toString(), venv + "/bin:/opt/homebrew/bin:/opt/homebrew/sbin:/usr/local/bin:" + expectedTail);
-        QCOMPARE(env["VIRTUAL_ENV"].toString(), venv);
-        QCOMPARE(env["PYTHONUNBUFFERED"].toString(), "1");
-        QCOMPARE(env["UV_PATH"].toString(), install_.resources.path() + "/uv");
-        QCOMPARE(env["cwd"].toString(), QDir::homePath());
-        QCOMPARE(env["argv"].toArray().size(), 1);
-        QCOMPARE(env["argv"][0].toString(), install_.scriptPath());
+        const QString path = venv
+            + "/bin:/opt/homebrew/bin:/opt/homebrew/sbin:/usr/local/bin:" + qEnvironmentVariable("PATH");
+        const QString uv = install_.resources.path() + "/uv";
+        QCOMPARE(env,
+            (QJsonObject { { "PATH", path }, { "PYTHONUNBUFFERED", "1" }, { "VIRTUAL_ENV", venv },
+                { "UV_PATH", uv }, { "cwd", QDir::homePath() },
+                { "argv", QJsonArray { install_.scriptPath() } } }));
 
-        // A running start is a no-op: no clean-up, no status.
+        log_.events.clear();
         QElapsedTimer clock;
         clock.start();
-        manager.startServer();
-        QVERIFY(clock.elapsed() < 300);
-
-        const qint64 pid = env["pid"].toInteger();
-        log.events.clear();
-        clock.restart();
-        manager.stopServer();
-        QVERIFY2(clock.elapsed() < 500, qPrintable(QString::number(clock.elapsed())));
-        QCOMPARE(log.events, QStringList { "status:stopped" });
-        QVERIFY(!manager.isRunning());
+        manager_->stopServer();
+        QVERIFY2(
+            clock.elapsed() >= 950 && clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(log_.events, QStringList { "status:stopped" });
         QVERIFY(!processAlive(pid));
-        QTRY_COMPARE(log.count("status:stopped"), 2); // the exit itself, reported later
-        manager.stopServer();
-        QCOMPARE(log.count("status:stopped"), 2);
+        QTRY_COMPARE(log_.events.size(), 2); // the exit itself, reported a moment later
     }
 
-    void childIgnoringSigtermIsKilledAfterOneSecond()
+    void launchFailureThenEarlyExitThenRestart()
     {
-        setMode("ignore_term");
-        LocalServerManager manager(options_);
-        ServerEventLog log;
-        log.attach(manager);
-        manager.startServer();
-        QTRY_VERIFY(log.events.contains("status:ready"));
-        QElapsedTimer clock;
-        clock.start();
-        manager.stopServer();
-        const qint64 took = clock.elapsed();
-        QVERIFY2(took >= 950 && took < 2000, qPrintable(QString::number(took)));
-        QVERIFY(!manager.isRunning());
+        const QString python = install_.pythonPath();
+        QVERIFY(QFile::rename(python, python + ".hidden"));
+        QVERIFY(QFile(python).open(QIODevice::WriteOnly)); // not executable
+        start("exit_early");
+        QVERIFY(QFile::remove(python) && QFile::rename(python + ".hidden", python));
+        QCOMPARE(log_.events.size(), 1);
+        QVERIFY2(log_.events[0].startsWith(QStringLiteral("status:error:启动服务器失败: ")),
+            qPrintable(log_.events[0]));
+
+        start("exit_early");
+        QTRY_COMPARE(log_.events.size(), 4);
+        QCOMPARE(log_.events.mid(1),
+            (QStringList { "status:checking", QStringLiteral("status:error:端口被占用"), "status:stopped" }));
+        QVERIFY(!manager_->isRunning());
+        start("");
+        QTRY_VERIFY(log_.events.contains("status:ready"));
+        QCOMPARE(log_.events.count("status:stopped"), 1);
     }
 
-    void childExitingByItselfIsReportedOnceAndRestarts()
+    void orphanHoldingThePortIsKilledQuickly()
     {
-        setMode("exit_early");
-        LocalServerManager manager(options_);
-        ServerEventLog log;
-        log.attach(manager);
-        manager.startServer();
-        QTRY_VERIFY(log.events.contains("status:stopped"));
-        QCOMPARE(log.events, (QStringList { "status:checking", QStringLiteral("status:error:端口被占用"), "status:stopped" }));
-        QVERIFY(!manager.isRunning());
-
-        setMode("status");
-        manager.startServer();
-        QTRY_VERIFY(log.events.contains("status:ready"));
-        QCOMPARE(log.count("status:stopped"), 1);
-        manager.stopServer();
-    }
-
-    void floodArrivesWholeAndInOrder()
-    {
-        setMode("flood");
-        LocalServerManager manager(options_);
-        int received = 0;
-        bool inOrder = true;
-        manager.onProgress = [&](int current, int, const QString&) {
-            inOrder = inOrder && current == received;
-            ++received;
-        };
-        manager.startServer();
-        QTRY_COMPARE_WITH_TIMEOUT(received, 20000, 20000);
-        QVERIFY(inOrder);
-        manager.stopServer();
-    }
-
-    void startupErrors_data()
-    {
-        QTest::addColumn<QString>("missing");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("script") << "script" << QStringLiteral("找不到服务器脚本");
-        QTest::newRow("python") << "python" << QStringLiteral("找不到 Python 环境，请重新设置");
-        QTest::newRow("uv") << "uv" << QStringLiteral("找不到 uv 工具");
-        QTest::newRow("launch") << "launch" << QStringLiteral("启动服务器失败: ");
-    }
-
-    void startupErrors()
-    {
-        QFETCH(QString, missing);
-        QFETCH(QString, expected);
-        const QString hidden = QStringLiteral(".hidden");
-        const QString file = missing == QLatin1String("script") ? install_.scriptPath()
-            : missing == QLatin1String("uv")                     ? install_.resources.path() + "/uv"
-                                                                 : install_.pythonPath();
-        const QByteArray savedPath = qgetenv("PATH");
-        QTemporaryDir emptyBin;
-        qputenv("PATH", QFile::encodeName(emptyBin.path())); // no uv on PATH either
-        QVERIFY(QFile::rename(file, file + hidden));
-        if (missing == QLatin1String("launch")) {
-            QFile notExecutable(file);
-            QVERIFY(notExecutable.open(QIODevice::WriteOnly));
-        }
-
-        LocalServerManager manager(options_);
-        ServerEventLog log;
-        log.attach(manager);
-        QElapsedTimer clock;
-        clock.start();
-        manager.startServer();
-        if (missing == QLatin1String("script")) // the clean-up alone: nothing runs
-            qInfo("orphan clean-up with nothing running blocked for %lld ms", clock.elapsed());
-
-        QFile::remove(file);
-        QFile::rename(file + hidden, file);
-        qputenv("PATH", savedPath);
-        QCOMPARE(log.events.size(), 1);
-        QVERIFY2(log.events[0].startsWith(QStringLiteral("status:error:") + expected), qPrintable(log.events[0]));
-        QVERIFY(!manager.isRunning());
-    }
-
-    void orphansAreKilledBeforeTheStart()
-    {
-        // An old server that ignores SIGTERM and holds the port, and our own open
-        // connection to it: neither may hold the start up for the full port wait.
-        const int port = freePort();
+        // It ignores SIGTERM, and our own connection to it must not count as a listener.
+        qputenv("FAKE_SERVER_PORT", QByteArray::number(options_.port));
+        qputenv("FAKE_SERVER_MODE", "stubborn");
         QProcess orphan;
-        orphan.setProgram(QStringLiteral("/usr/bin/python3"));
-        orphan.setArguments({ QStringLiteral("-c"),
-            QStringLiteral("import signal,socket,sys,time\n"
-                           "signal.signal(signal.SIGTERM, signal.SIG_IGN)\n"
-                           "s=socket.socket(); s.bind(('127.0.0.1',%1)); s.listen()\n"
-                           "print('up', flush=True)\n"
-                           "c=s.accept()\n"
-                           "time.sleep(60)\n").arg(port),
-            install_.scriptPath() });
-        orphan.start();
+        orphan.start(install_.pythonPath(), { install_.scriptPath() });
         QVERIFY(orphan.waitForReadyRead(5000));
+        qunsetenv("FAKE_SERVER_PORT");
         QTcpSocket connection;
-        connection.connectToHost(QHostAddress::LocalHost, port);
+        connection.connectToHost(QHostAddress::LocalHost, options_.port);
         QVERIFY(connection.waitForConnected(2000));
 
-        LocalServerOptions options = options_;
-        options.port = port;
-        LocalServerManager manager(options);
-        ServerEventLog log;
-        log.attach(manager);
-        setMode("status");
         QElapsedTimer clock;
         clock.start();
-        manager.startServer();
-        const qint64 took = clock.elapsed();
-        QVERIFY(orphan.waitForFinished(0) || orphan.state() == QProcess::NotRunning);
-        QCOMPARE(orphan.exitStatus(), QProcess::CrashExit); // SIGKILL: it ignored SIGTERM
-        QVERIFY2(took < 2500, qPrintable(QString::number(took)));
-        QCOMPARE(log.events.value(0), "status:checking");
-        manager.stopServer();
+        start("");
+        QVERIFY2(clock.elapsed() < 2500, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(orphan.waitForFinished(1000));
+        QCOMPARE(orphan.exitStatus(), QProcess::CrashExit);
+        QCOMPARE(log_.events, QStringList { "status:checking" });
     }
 
     void childDiesWithACrashedParent()
     {
-        QProcess helper;
-        helper.setProgram(QStringLiteral(PARLIX_PARENT_DEATH_HELPER));
+        QProcess parent; // this binary as a plain program running a manager; see main()
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("HELPER_ORPHAN_PATTERN"), install_.scriptPath());
-        env.insert(QStringLiteral("HELPER_PORT"), QString::number(options_.port));
-        helper.setProcessEnvironment(env);
-        helper.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        helper.start();
-        QVERIFY(helper.waitForStarted());
+        env.insert(QStringLiteral("PARENT_DEATH_PORT"), QString::number(options_.port));
+        env.insert(QStringLiteral("PARENT_DEATH_PATTERN"), install_.scriptPath());
+        parent.setProcessEnvironment(env);
+        parent.start(QCoreApplication::applicationFilePath());
         QByteArray out;
-        QTRY_VERIFY_WITH_TIMEOUT((out += helper.readAll()).contains('\n'), 10000);
-        const qint64 child = out.trimmed().toLongLong();
-        QVERIFY(child > 0);
+        QTRY_VERIFY_WITH_TIMEOUT((out += parent.readAll()).contains('\n'), 10000);
+        const qint64 child = fromJson(QString::fromUtf8(out))[QStringLiteral("pid")].toInteger();
         QVERIFY(processAlive(child));
-        ::kill(qint64(helper.processId()), SIGKILL);
-        QVERIFY(helper.waitForFinished(5000));
+        ::kill(qint64(parent.processId()), SIGKILL);
+        QVERIFY(parent.waitForFinished(5000));
         QTRY_VERIFY_WITH_TIMEOUT(!processAlive(child), 5000);
     }
 };
 
-QTEST_GUILESS_MAIN(TestLocalServerManager)
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    if (qEnvironmentVariableIsSet("PARENT_DEATH_PORT")) {
+        // The pattern comes through the environment: on our command line the clean-up would kill us.
+        LocalServerOptions options;
+        options.port = qEnvironmentVariableIntValue("PARENT_DEATH_PORT");
+        options.orphanPattern = qEnvironmentVariable("PARENT_DEATH_PATTERN");
+        LocalServerManager manager(options);
+        manager.onLog
+            = [](const QString& line) { std::printf("%s\n", qPrintable(line)), std::fflush(stdout); };
+        manager.startServer();
+        return app.exec();
+    }
+    TestLocalServerManager test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_local_server_manager.moc"

@@ -15,18 +15,13 @@
 static const QStringList kStored = {u"alpha"_qs, u"Zeta"_qs, u"E\u0301cole"_qs, u"Beta"_qs};
 static const QStringList kShown = {u"Beta"_qs, u"Zeta"_qs, u"alpha"_qs, u"E\u0301cole"_qs};
 
-// The dialog a click opens blocks in its own event loop: act once it is up.
+// The dialog a click opens blocks in its own event loop: act from inside that loop.
 static void whenModalAppears(std::function<void(QWidget*)> act)
 {
-    auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, act = std::move(act)] {
-        if (QWidget* modal = QApplication::activeModalWidget(); modal && modal->isVisible()) {
-            poll->stop();
-            poll->deleteLater();
-            act(modal);
-        }
+    QTimer::singleShot(10, [act] {
+        QVERIFY(QTest::qWaitFor([] { return QApplication::activeModalWidget(); }));
+        act(QApplication::activeModalWidget());
     });
-    poll->start(10);
 }
 
 class HotwordEditorTest : public QObject {
@@ -109,15 +104,11 @@ private Q_SLOTS:
         click("deleteButton");
         const QStringList left{u"Beta"_qs, u"Zeta"_qs, u"E\u0301cole"_qs};
         expect(left, left);
-        for (const QString& choice : {u"取消"_qs, u"恢复"_qs}) {
-            whenModalAppears([choice](QWidget* dialog) {
-                for (QPushButton* button : dialog->findChildren<QPushButton*>()) {
-                    if (button->text() == choice)
-                        QTest::mouseClick(button, Qt::LeftButton);
-                }
-            });
+        // Escape chooses "取消", Return the default "恢复".
+        for (const Qt::Key key : {Qt::Key_Escape, Qt::Key_Return}) {
+            whenModalAppears([key](QWidget* dialog) { QTest::keyClick(dialog, key); });
             click("resetButton");
-            if (choice == u"取消"_qs)
+            if (key == Qt::Key_Escape)
                 expect(left, left);
         }
         QStringList defaults = TextPostProcessor::defaultHotwords();

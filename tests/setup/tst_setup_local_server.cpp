@@ -1,7 +1,5 @@
 #include "setup_test_bench.h"
 
-#include <QScopeGuard>
-
 // The local path with real child processes: the stand-in uv makes the environment, whose
 // python3 runs the stand-in server on the contract's port.
 class TestSetupLocalServer : public QObject {
@@ -15,7 +13,6 @@ private Q_SLOTS:
         LocalServerOptions options;
         options.orphanPattern = bench.resources.filePath(u"local_server.py"_qs);
         LocalServerManager server(options);
-        const auto stop = qScopeGuard([&] { server.stopServer(); });
         SetupWindowController wizard([] { return true; }, server);
         int completions = 0;
         wizard.onComplete = [&] { ++completions; };
@@ -23,8 +20,8 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(wizard.window()));
         auto* action = wizard.window()->findChild<QPushButton*>(u"actionButton"_qs);
         QTest::mouseClick(action, Qt::LeftButton);
-        const auto* status = wizard.window()->findChild<QLabel*>(u"statusLabel"_qs);
-        QTRY_COMPARE_WITH_TIMEOUT(status->text(), u"✅ 设置完成！"_qs, 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            wizard.window()->findChild<QLabel*>(u"statusLabel"_qs)->text(), u"✅ 设置完成！"_qs, 15000);
         QVERIFY(server.isRunning());
         QTest::mouseClick(action, Qt::LeftButton);
         QCOMPARE(completions, 1);

@@ -11,10 +11,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-// A clean settings store and data folder, and a resources folder with stand-ins for the
-// shipped uv (PARLIX_UV_STANDIN: ok, fail, or hang until released) and server script.
+// A clean settings store and data folder, a resources folder with stand-ins for the shipped
+// uv (PARLIX_UV_STANDIN: ok, fail, or hang until released) and server script, and the wizard.
 struct SetupTestBench {
     QTemporaryDir resources;
+    // The clean-up of orphans reaches only this bench's own servers.
+    LocalServerManager server{LocalServerOptions{.orphanPattern = resources.filePath(u"local_server.py"_qs)}};
+    std::unique_ptr<SetupWindowController> wizard;
+    int completions = 0;
 
     SetupTestBench()
     {
@@ -28,5 +32,23 @@ struct SetupTestBench {
             QFile::copy(
                 QStringLiteral(PARLIX_TEST_SOURCE_DIR "/setup/standins/") + name, resources.filePath(name));
     }
-    ~SetupTestBench() { QFile(resources.filePath(u"release"_qs)).open(QIODevice::WriteOnly); }
+    ~SetupTestBench()
+    {
+        wizard.reset();
+        QFile(resources.filePath(u"release"_qs)).open(QIODevice::WriteOnly);
+    }
+
+    bool open(std::function<bool()> trusted = {})
+    {
+        wizard = std::make_unique<SetupWindowController>(std::move(trusted), server);
+        wizard->onComplete = [this] { ++completions; };
+        wizard->showWindow();
+        return QTest::qWaitForWindowExposed(wizard->window());
+    }
+    template <class T = QLabel> T* get(const char* name) const
+    {
+        return wizard->window()->findChild<T*>(QString::fromLatin1(name));
+    }
+    QString status() const { return get("statusLabel")->text(); }
+    QPushButton* action() const { return get<QPushButton>("actionButton"); }
 };

@@ -9,23 +9,13 @@ private Q_SLOTS:
     void reachesReady()
     {
         SetupTestBench bench;
-        // A clean-up of orphans that reaches only this test's own servers.
-        LocalServerOptions options;
-        options.orphanPattern = bench.resources.filePath(u"local_server.py"_qs);
-        LocalServerManager server(options);
-        SetupWindowController wizard([] { return true; }, server);
-        int completions = 0;
-        wizard.onComplete = [&] { ++completions; };
-        wizard.showWindow();
-        QVERIFY(QTest::qWaitForWindowExposed(wizard.window()));
-        auto* action = wizard.window()->findChild<QPushButton*>(u"actionButton"_qs);
-        QTest::mouseClick(action, Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(
-            wizard.window()->findChild<QLabel*>(u"statusLabel"_qs)->text(), u"✅ 设置完成！"_qs, 15000);
-        QVERIFY(server.isRunning());
-        QTest::mouseClick(action, Qt::LeftButton);
-        QCOMPARE(completions, 1);
-        QVERIFY(!wizard.window()->isVisible() && Settings::shared().useLocalServer());
+        QVERIFY(bench.open());
+        QTest::mouseClick(bench.action(), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(bench.status(), u"✅ 设置完成！"_qs, 15000);
+        QVERIFY(bench.server.isRunning());
+        QTest::mouseClick(bench.action(), Qt::LeftButton);
+        QCOMPARE(bench.completions, 1);
+        QVERIFY(!bench.wizard->window()->isVisible() && Settings::shared().useLocalServer());
     }
 };
 

@@ -13,41 +13,22 @@ using Kind = ServerStatus::Kind;
 class TestSetupWindowController : public QObject {
     Q_OBJECT
 
-    struct Run {
-        SetupTestBench bench;
-        LocalServerManager server;
-        std::unique_ptr<SetupWindowController> wizard;
-        int completions = 0;
-    };
-    std::unique_ptr<Run> m;
+    std::unique_ptr<SetupTestBench> m;
 
-    template <class T = QLabel> T* get(const char* name) const
-    {
-        return m->wizard->window()->findChild<T*>(QString::fromLatin1(name));
-    }
-    QString status() const { return get("statusLabel")->text(); }
-    QString texts() const { return status() + u" | " + action()->text(); }
-    QPushButton* action() const { return get<QPushButton>("actionButton"); }
-    QComboBox* selector() const { return get<QComboBox>("modeSelector"); }
-    void open(std::function<bool()> trusted = {})
-    {
-        m->wizard = std::make_unique<SetupWindowController>(std::move(trusted), m->server);
-        m->wizard->onComplete = [this] { ++m->completions; };
-        m->wizard->showWindow();
-        QVERIFY(QTest::qWaitForWindowExposed(m->wizard->window()));
-    }
+    QComboBox* selector() const { return m->get<QComboBox>("modeSelector"); }
+    QString texts() const { return m->status() + u" | " + m->action()->text(); }
     // A uv that never finishes keeps the wizard waiting with its observers installed.
     bool startWaiting()
     {
         qputenv("PARLIX_UV_STANDIN", "hang");
-        QTest::mouseClick(action(), Qt::LeftButton);
-        return QTest::qWaitFor([this] { return status() == u"正在创建 Python 环境..."_qs; });
+        QTest::mouseClick(m->action(), Qt::LeftButton);
+        return QTest::qWaitFor([this] { return m->status() == u"正在创建 Python 环境..."_qs; });
     }
 
 private Q_SLOTS:
     // A tray application: a closing window must not end the event loop a test runs.
     void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
-    void init() { m = std::make_unique<Run>(); }
+    void init() { m = std::make_unique<SetupTestBench>(); }
     void cleanup() { m.reset(); }
 
     void remoteCompletion_data()
@@ -73,17 +54,17 @@ private Q_SLOTS:
         const QString model = APP_SUPPORT_PATH() + u"/Fun-ASR-Nano-2512"_qs;
         if (before == u"model")
             QVERIFY(QDir().mkpath(model) && QFile(model + u"/model.pt"_qs).open(QIODevice::WriteOnly));
-        open();
+        QVERIFY(m->open());
         if (before == u"drop")
             m->wizard->onComplete = [this] { ++m->completions, m->wizard.reset(); };
         qputenv("PARLIX_UV_STANDIN", "fail");
         if (before == u"fail")
-            QTest::mouseClick(action(), Qt::LeftButton);
+            QTest::mouseClick(m->action(), Qt::LeftButton);
         if (before == u"ready") {
             QVERIFY(startWaiting());
-            auto* bar = get<QProgressBar>("progressBar");
+            auto* bar = m->get<QProgressBar>("progressBar");
             m->server.onDownloadProgress(42);
-            QVERIFY(status() == u"正在下载模型... 42%"_qs && bar->value() == 42);
+            QVERIFY(m->status() == u"正在下载模型... 42%"_qs && bar->value() == 42);
             m->server.onStatusChange(ServerStatus::make(Kind::downloadingModel));
             QCOMPARE(bar->maximum(), 0); // indeterminate again
             m->server.onProgress(5, 4, QString()); // an overshooting count still fills the bar
@@ -92,7 +73,7 @@ private Q_SLOTS:
             m->server.onStatusChange(ServerStatus::error(detail));
         }
         QTRY_COMPARE(texts(), shown);
-        QVERIFY(get("detailLabel")->text().startsWith(detail));
+        QVERIFY(m->get("detailLabel")->text().startsWith(detail));
         QTest::keyClick(selector(), Qt::Key_Down);
         QCOMPARE(texts(), u"请确保远程服务器已启动 | 完成设置"_qs);
         QTest::keyClick(selector(), Qt::Key_Return); // the pop-up ignores it; the main button takes it
@@ -106,13 +87,13 @@ private Q_SLOTS:
 
     void untrustedFinishQuits()
     {
-        open([] { return false; });
+        QVERIFY(m->open([] { return false; }));
         QVERIFY(startWaiting());
         m->server.onStatusChange(ServerStatus::make(Kind::ready));
         QCOMPARE(texts(), u"⚠️ 需要重启 App | 退出并重新打开"_qs);
         // Inside the application's loop: only a quit ends it before the exit(7) queued behind.
         QTimer::singleShot(0, this, [this] {
-            QTest::keyClick(action(), Qt::Key_Return);
+            QTest::keyClick(m->action(), Qt::Key_Return);
             QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(7); });
         });
         QCOMPARE(QCoreApplication::exec(), 0);

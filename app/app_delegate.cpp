@@ -5,6 +5,7 @@
 #include "server/local_server_manager.h"
 #include "settings/settings.h"
 #include "setup/setup_window_controller.h"
+#include "text/standard_output.h"
 #include "translation/libre_translate_engine.h"
 #include "ui/settings_window/settings_window_controller.h"
 #include "ui/status_item.h"
@@ -14,15 +15,8 @@
 #include <QCoreApplication>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTextStream>
 
 namespace {
-
-void printLine(const QString& line)
-{
-    QTextStream out(stdout);
-    out << line << Qt::endl;
-}
 
 void checkLocalServerHealth(std::function<void(bool)> completion)
 {
@@ -36,8 +30,8 @@ AppDelegate::AppDelegate()
     , m_pasteKeystroke(createPasteKeystroke())
     , m_translationEngine(std::make_unique<LibreTranslateEngine>())
 {
-    m_dictation = std::make_unique<DictationController>(*this, *m_recorder, *m_pasteKeystroke,
-        *m_translationEngine, [this] { return m_serverReady; });
+    m_dictation = std::make_unique<DictationController>(
+        *this, *m_recorder, *m_pasteKeystroke, *m_translationEngine, [this] { return m_serverReady; });
 }
 
 AppDelegate::~AppDelegate() = default;
@@ -82,7 +76,8 @@ void AppDelegate::requestPermissions()
         [this] {
             QString error;
             if (!m_recorder->inputAvailable(&error))
-                showAlert(QStringLiteral("需要麦克风权限"), QStringLiteral("请在系统设置中允许 Parlix 访问麦克风"));
+                showAlert(
+                    QStringLiteral("需要麦克风权限"), QStringLiteral("请在系统设置中允许 Parlix 访问麦克风"));
         },
         Qt::QueuedConnection);
 }
@@ -93,7 +88,8 @@ void AppDelegate::showSetupWizard()
     if (m_setupWindowController)
         m_setupWindowController.release()->deleteLater();
     PasteKeystroke* paste = m_pasteKeystroke.get();
-    m_setupWindowController = std::make_unique<SetupWindowController>([paste] { return paste && paste->canSend(); });
+    m_setupWindowController
+        = std::make_unique<SetupWindowController>([paste] { return paste && paste->canSend(); });
     QPointer<AppDelegate> self(this);
     m_setupWindowController->onComplete = [self] {
         if (self)

@@ -6,7 +6,6 @@
 
 #include <memory>
 
-
 // The one place that picks platform backends for this session. X11 sessions use
 // XInput2 and XTest; Wayland sessions evdev and uinput; the recorder is PulseAudio.
 // createKeyMonitor() returns a monitor that has already started, or nullptr when no

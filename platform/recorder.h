@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <optional>
 
 // A microphone recorder writing 16 kHz, mono, 16-bit little-endian PCM WAV files.

@@ -17,7 +17,6 @@
 #include <QStringDecoder>
 #include <QThread>
 #include <QTimer>
-
 #include <csignal>
 #include <memory>
 #include <sys/prctl.h>
@@ -59,14 +58,13 @@ bool usesPocketsphinx()
 
 LocalServerManager& LocalServerManager::shared()
 {
-    static LocalServerManager* instance = new LocalServerManager(LocalServerOptions{});
+    static LocalServerManager* instance = new LocalServerManager(LocalServerOptions {});
     return *instance;
 }
 
 LocalServerManager::LocalServerManager(QObject* parent)
-    : LocalServerManager(LocalServerOptions{}, parent)
-{
-}
+    : LocalServerManager(LocalServerOptions {}, parent)
+{ }
 
 LocalServerManager::LocalServerManager(const LocalServerOptions& options, QObject* parent)
     : QObject(parent)
@@ -127,8 +125,10 @@ void LocalServerManager::killOrphanServers()
 {
     runTool(options_.pkillPath, { QStringLiteral("-f"), options_.orphanPattern }, nullptr);
     QThread::msleep(500);
-    runTool(options_.pkillPath, { QStringLiteral("-9"), QStringLiteral("-f"), options_.orphanPattern }, nullptr);
-    const QStringList lsofArguments { QStringLiteral("-i"), QStringLiteral(":%1").arg(options_.port), QStringLiteral("-t") };
+    runTool(
+        options_.pkillPath, { QStringLiteral("-9"), QStringLiteral("-f"), options_.orphanPattern }, nullptr);
+    const QStringList lsofArguments { QStringLiteral("-i"), QStringLiteral(":%1").arg(options_.port),
+        QStringLiteral("-t") };
     for (int attempt = 1; attempt <= 20; ++attempt) {
         QByteArray listeners;
         if (!runTool(options_.lsofPath, lsofArguments, &listeners) || portIsFree(listeners))
@@ -210,9 +210,11 @@ void LocalServerManager::startServer()
         if (::getppid() != parentPid)
             ::raise(SIGTERM);
     });
-    connect(process, &QProcess::readyReadStandardOutput, this, [this, process] { readServerOutput(process); });
+    connect(
+        process, &QProcess::readyReadStandardOutput, this, [this, process] { readServerOutput(process); });
     connect(process, &QProcess::finished, this, [this] {
-        QMetaObject::invokeMethod(this, [this] { report(ServerStatus::make(ServerStatus::Kind::stopped)); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { report(ServerStatus::make(ServerStatus::Kind::stopped)); }, Qt::QueuedConnection);
     });
 
     process->start();
@@ -242,10 +244,13 @@ void LocalServerManager::readServerOutput(QProcess* process)
         return;
     // Callbacks run from the event loop, never inside the reader, so an observer may stop
     // the server; one task per chunk keeps them in line order.
-    QMetaObject::invokeMethod(this, [this, messages] {
-        for (const QJsonObject& message : messages)
-            ServerOutputParser::dispatch(message, onStatusChange, onProgress, onDownloadProgress, onLog);
-    }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this, messages] {
+            for (const QJsonObject& message : messages)
+                ServerOutputParser::dispatch(message, onStatusChange, onProgress, onDownloadProgress, onLog);
+        },
+        Qt::QueuedConnection);
 }
 
 void LocalServerManager::endChild(QProcess* process)
@@ -254,7 +259,8 @@ void LocalServerManager::endChild(QProcess* process)
         process->terminate();
         const QDeadlineTimer deadline(kStopGraceMs);
         while (process->state() != QProcess::NotRunning && !deadline.hasExpired())
-            process->waitForFinished(int(qMin<qint64>(kStopPollMs, qMax<qint64>(1, deadline.remainingTime()))));
+            process->waitForFinished(
+                int(qMin<qint64>(kStopPollMs, qMax<qint64>(1, deadline.remainingTime()))));
         if (process->state() != QProcess::NotRunning) {
             qCWarning(lcServer) << "server ignored SIGTERM; killing it";
             process->kill();

@@ -2,13 +2,12 @@
 
 #include "settings/app_paths.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QCoreApplication>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QStringDecoder>
-
 #include <memory>
 
 std::optional<QString> findUv()
@@ -64,7 +63,8 @@ void createPythonVenv(std::function<void(bool success, std::optional<QString> er
         process->waitForFinished(1000);
     });
     process->setProgram(*uv);
-    process->setArguments({ QStringLiteral("venv"), venv, QStringLiteral("--python"), QStringLiteral("3.12") });
+    process->setArguments(
+        { QStringLiteral("venv"), venv, QStringLiteral("--python"), QStringLiteral("3.12") });
     process->setWorkingDirectory(support);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("UV_PYTHON_DOWNLOADS"), QStringLiteral("automatic"));

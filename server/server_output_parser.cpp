@@ -3,7 +3,6 @@
 #include <QJsonDocument>
 #include <QJsonValue>
 #include <QStringDecoder>
-
 #include <climits>
 #include <cmath>
 
@@ -82,8 +81,8 @@ std::optional<QJsonObject> ServerOutputParser::parseLine(const QByteArray& line)
     return object;
 }
 
-std::optional<ServerStatus> ServerOutputParser::statusForState(const QString& state,
-    const std::optional<QString>& message)
+std::optional<ServerStatus> ServerOutputParser::statusForState(
+    const QString& state, const std::optional<QString>& message)
 {
     using K = ServerStatus::Kind;
     static const struct {
@@ -109,8 +108,7 @@ std::optional<ServerStatus> ServerOutputParser::statusForState(const QString& st
 void ServerOutputParser::dispatch(const QJsonObject& message,
     const std::function<void(const ServerStatus&)>& onStatusChange,
     const std::function<void(int, int, const QString&)>& onProgress,
-    const std::function<void(int)>& onDownloadProgress,
-    const std::function<void(const QString&)>& onLog)
+    const std::function<void(int)>& onDownloadProgress, const std::function<void(const QString&)>& onLog)
 {
     const QString type = message.value(QStringLiteral("type")).toString();
     if (type == QLatin1String("status")) {

@@ -6,7 +6,6 @@
 #include <QJsonObject>
 #include <QList>
 #include <QString>
-
 #include <functional>
 #include <optional>
 
@@ -37,7 +36,8 @@ public:
         const std::function<void(const QString& message)>& onLog);
 
     // The status that a "status" line with this state reports, if any.
-    static std::optional<ServerStatus> statusForState(const QString& state, const std::optional<QString>& message);
+    static std::optional<ServerStatus> statusForState(
+        const QString& state, const std::optional<QString>& message);
 
 private:
     QByteArray buffer_;

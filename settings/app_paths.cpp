@@ -12,8 +12,7 @@ QString LOCAL_SERVER_URL()
 
 QString APP_SUPPORT_PATH()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
-        + QStringLiteral("/Parlix");
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Parlix");
 }
 
 QString resourcesDirectory()

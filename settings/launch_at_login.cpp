@@ -14,14 +14,13 @@ namespace {
 QString quotedExecArgument(const QString& argument)
 {
     static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
-    const bool needsQuotes = std::any_of(argument.cbegin(), argument.cend(),
-                                         [](QChar c) { return reserved.contains(c); });
+    const bool needsQuotes
+        = std::any_of(argument.cbegin(), argument.cend(), [](QChar c) { return reserved.contains(c); });
     if (!needsQuotes)
         return argument;
     QString escaped;
     for (QChar c : argument) {
-        if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$')
-            || c == QLatin1Char('\\'))
+        if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') || c == QLatin1Char('\\'))
             escaped += QLatin1Char('\\');
         escaped += c;
     }

@@ -3,9 +3,8 @@
 #include "settings/app_paths.h"
 #include "settings/launch_at_login.h"
 #include "text/scalar_order.h"
+#include "text/standard_output.h"
 #include "text/text_post_processor.h"
-
-#include <QTextStream>
 
 #include <algorithm>
 #include <cmath>
@@ -39,13 +38,11 @@ Settings& Settings::shared()
 
 Settings::Settings()
     : m_defaults(std::make_unique<QSettings>(QStringLiteral("Parlix"), QStringLiteral("Parlix")))
-{
-}
+{ }
 
 Settings::Settings(const QString& filePath)
     : m_defaults(std::make_unique<QSettings>(filePath, QSettings::NativeFormat))
-{
-}
+{ }
 
 Settings::~Settings() = default;
 
@@ -136,7 +133,7 @@ void Settings::updateLaunchAtLogin(bool enabled)
 {
     QString error;
     if (!LaunchAtLogin::apply(enabled, &error)) {
-        QTextStream(stdout) << QStringLiteral("设置开机启动失败: ") << error << Qt::endl;
+        printLine(QStringLiteral("设置开机启动失败: ") + error);
     }
 }
 
@@ -330,9 +327,8 @@ void Settings::loadDefaultHotwordsIfNeeded()
 
     const QVariantMap terms = termDictionary();
     {
-        const bool allStrings = std::all_of(terms.cbegin(), terms.cend(), [](const QVariant& v) {
-            return v.metaType().id() == QMetaType::QString;
-        });
+        const bool allStrings = std::all_of(terms.cbegin(), terms.cend(),
+            [](const QVariant& v) { return v.metaType().id() == QMetaType::QString; });
         if (!terms.isEmpty() && allStrings) {
             QStringList words;
             for (const QVariant& v : terms)

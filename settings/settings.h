@@ -5,7 +5,6 @@
 #include <QSettings>
 #include <QString>
 #include <QStringList>
-
 #include <memory>
 #include <mutex>
 

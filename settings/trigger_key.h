@@ -1,15 +1,14 @@
 #pragma once
 
 #include <QString>
-
 #include <array>
 #include <optional>
 
 // The key held to dictate. Raw values are what "triggerKey" stores.
 enum class TriggerKey { fn, control, option, rightCommand };
 
-inline constexpr std::array<TriggerKey, 4> allTriggerKeys = {
-    TriggerKey::fn, TriggerKey::control, TriggerKey::option, TriggerKey::rightCommand};
+inline constexpr std::array<TriggerKey, 4> allTriggerKeys
+    = { TriggerKey::fn, TriggerKey::control, TriggerKey::option, TriggerKey::rightCommand };
 
 QString rawValue(TriggerKey key);
 // Exact, case-sensitive match of the four raw values; anything else has no value.

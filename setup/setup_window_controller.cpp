@@ -12,7 +12,6 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QWidget>
-
 #include <algorithm>
 #include <cmath>
 
@@ -92,8 +91,8 @@ void SetupWindowController::showWindow()
 
 void SetupWindowController::setupUI()
 {
-    m_window = std::make_unique<QWidget>(nullptr,
-        Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    m_window = std::make_unique<QWidget>(
+        nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     QWidget* w = m_window.get();
     w->setObjectName(QStringLiteral("setupWindow"));
     w->setWindowTitle(QStringLiteral("Parlix 设置"));
@@ -151,7 +150,7 @@ void SetupWindowController::setupUI()
 
     // A plain window has no default button; Return must reach the main button wherever
     // the focus is, as the pop-up ignores it.
-    for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) {
+    for (const auto key : { Qt::Key_Return, Qt::Key_Enter }) {
         auto* shortcut = new QShortcut(QKeySequence(key), w);
         shortcut->setContext(Qt::WindowShortcut);
         connect(shortcut, &QShortcut::activated, this, &SetupWindowController::onReturnPressed);

@@ -7,7 +7,6 @@
 #include <QPointer>
 #include <QString>
 #include <QTimer>
-
 #include <functional>
 #include <memory>
 

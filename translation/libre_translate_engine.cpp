@@ -1,6 +1,7 @@
 #include "translation/libre_translate_engine.h"
 
 #include "settings/settings.h"
+#include "text/standard_output.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -12,14 +13,6 @@
 #include <cstdio>
 
 namespace {
-
-void printLine(const QString& line)
-{
-    const QByteArray bytes = line.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-}
 
 constexpr qint64 maximumReplySize = 16 * 1024 * 1024;
 

@@ -1,7 +1,6 @@
 #include "information_dialog.h"
 
 #include <QMessageBox>
-
 #include <memory>
 
 QMessageBox* InformationDialog::create(const QString& messageText, const QString& informativeText)

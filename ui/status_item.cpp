@@ -2,6 +2,7 @@
 
 #include "settings/notification_center.h"
 #include "settings/settings.h"
+#include "text/standard_output.h"
 #include "ui/information_dialog.h"
 #include "ui/status_menu_texts.h"
 
@@ -11,7 +12,6 @@
 #include <QMenu>
 #include <QPointer>
 #include <QSystemTrayIcon>
-
 #include <cstdio>
 
 StatusItem::StatusItem(std::function<void(std::function<void(bool)>)> checkServerHealth, QObject* parent)
@@ -48,7 +48,8 @@ void StatusItem::setupStatusItem()
     addLine(QStringLiteral("本地服务: 检查中..."), kLocalServiceTag);
     addLine(QStringLiteral("统计: 加载中..."), kStatisticsTag);
     m_menu->addSeparator();
-    QAction* settings = m_menu->addAction(QStringLiteral("设置..."), this, &StatusItem::openSettingsRequested);
+    QAction* settings
+        = m_menu->addAction(QStringLiteral("设置..."), this, &StatusItem::openSettingsRequested);
     settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     m_menu->addAction(QStringLiteral("使用统计"), this, &StatusItem::showStats);
     m_menu->addSeparator();
@@ -67,8 +68,7 @@ void StatusItem::setupStatusItem()
         m_menu->popup(icon.isValid() ? icon.bottomLeft() : QCursor::pos());
     });
     if (!QSystemTrayIcon::isSystemTrayAvailable()) {
-        std::fputs("未找到系统托盘，Parlix 将在后台继续运行\n", stdout);
-        std::fflush(stdout);
+        printLine(QStringLiteral("未找到系统托盘，Parlix 将在后台继续运行"));
     }
     // Shown even without a tray: Qt docks the icon once a tray host appears.
     m_trayIcon->show();
@@ -77,7 +77,8 @@ void StatusItem::setupStatusItem()
 void StatusItem::updateStatusIcon(bool recording, const QString& translation)
 {
     const StatusTitle title = recording ? StatusTitle::recording(translation) : StatusTitle::idle();
-    QMetaObject::invokeMethod(this, [this, title] { applyTitle(title); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, title] { applyTitle(title); }, Qt::QueuedConnection);
 }
 
 void StatusItem::applyTitle(const StatusTitle& title)
@@ -121,7 +122,8 @@ void StatusItem::menuWillOpen()
         }
     }
     if (QAction* statistics = actionWithTag(kStatisticsTag))
-        statistics->setText(statisticsLine(settings.totalCharactersTyped(), settings.averageCharsPerMinute()));
+        statistics->setText(
+            statisticsLine(settings.totalCharactersTyped(), settings.averageCharsPerMinute()));
 }
 
 void StatusItem::showStats()
@@ -129,7 +131,8 @@ void StatusItem::showStats()
     const Settings& settings = Settings::shared();
     InformationDialog::run(QStringLiteral("使用统计"),
         statisticsMessage(settings.totalRecordingSeconds(), settings.totalCharactersTyped(),
-            settings.totalRecognitions(), settings.averageCharsPerMinute(), settings.estimatedTimeSavedMinutes()));
+            settings.totalRecognitions(), settings.averageCharsPerMinute(),
+            settings.estimatedTimeSavedMinutes()));
 }
 
 void StatusItem::showAbout()

@@ -4,7 +4,6 @@
 
 #include <QObject>
 #include <QString>
-
 #include <functional>
 #include <memory>
 
@@ -25,7 +24,8 @@ public:
 
     // `checkServerHealth`: the local server's health probe; its completion runs once, on
     // the GUI thread.
-    explicit StatusItem(std::function<void(std::function<void(bool)>)> checkServerHealth, QObject* parent = nullptr);
+    explicit StatusItem(
+        std::function<void(std::function<void(bool)>)> checkServerHealth, QObject* parent = nullptr);
     ~StatusItem() override;
 
     // Builds the tray icon and the menu. Without a system tray Parlix keeps running

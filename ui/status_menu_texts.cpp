@@ -40,7 +40,8 @@ QString statisticsMessage(double totalRecordingSeconds, qint64 totalCharacters, 
         + QStringLiteral(" 字\n🔢 识别次数: ") + QString::number(totalRecognitions)
         + QStringLiteral(" 次\n\n⚡️ 平均速度: ") + fixed(averageCharsPerMinute, 0)
         + QStringLiteral(" 字/分钟\n⏱️ 预估节省: ") + fixed(estimatedTimeSavedMinutes, 1)
-        + QStringLiteral(" 分钟\n\n💡 语音输入比手打快 ") + speedRatio(averageCharsPerMinute) + QStringLiteral(" 倍");
+        + QStringLiteral(" 分钟\n\n💡 语音输入比手打快 ") + speedRatio(averageCharsPerMinute)
+        + QStringLiteral(" 倍");
 }
 
 QString aboutMessage(TriggerKey key)

@@ -6,7 +6,6 @@
 #include <QPainter>
 #include <QPalette>
 #include <QPixmap>
-
 #include <algorithm>
 
 namespace {
@@ -83,7 +82,8 @@ QPixmap StatusTitle::render(int size) const
     QPixmap pixmap(size, size);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
-    painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing | QPainter::SmoothPixmapTransform);
+    painter.setRenderHints(
+        QPainter::Antialiasing | QPainter::TextAntialiasing | QPainter::SmoothPixmapTransform);
     if (m_recording)
         drawRecording(painter, size, *this);
     else
@@ -94,7 +94,7 @@ QPixmap StatusTitle::render(int size) const
 QIcon StatusTitle::icon() const
 {
     QIcon icon;
-    for (int size : {16, 22, 24, 32, 48, 64})
+    for (int size : { 16, 22, 24, 32, 48, 64 })
         icon.addPixmap(render(size));
     return icon;
 }

@@ -7,7 +7,6 @@
 #include <QLabel>
 #include <QPainter>
 #include <QTimer>
-
 #include <algorithm>
 #include <climits>
 #include <cmath>

@@ -1,7 +1,6 @@
 #include "waveform_view.h"
 
 #include <QPainter>
-
 #include <algorithm>
 
 namespace {

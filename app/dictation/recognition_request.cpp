@@ -3,6 +3,7 @@
 #include "app/dictation/dictation_ui.h"
 #include "settings/settings.h"
 #include "text/character_count.h"
+#include "text/standard_output.h"
 #include "text/text_post_processor.h"
 
 #include <QJsonDocument>
@@ -16,14 +17,6 @@
 #include <memory>
 
 namespace {
-
-void printLine(const QString& line)
-{
-    const QByteArray bytes = line.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-}
 
 // An address that does not parse, has spaces, or is not http(s) to a host.
 std::optional<QUrl> parseServerURL(const QString& text)

@@ -7,8 +7,7 @@
 ConnectionTester::ConnectionTester(QObject* parent)
     : QObject(parent)
     , m_network(new QNetworkAccessManager(this))
-{
-}
+{ }
 
 QUrl ConnectionTester::probeUrl(const QString& serverText)
 {

@@ -2,6 +2,7 @@
 
 #include "settings/settings.h"
 #include "text/scalar_order.h"
+#include "text/space_separators.h"
 #include "text/text_post_processor.h"
 
 #include <algorithm>
@@ -10,8 +11,7 @@
 
 HotwordListModel::HotwordListModel(QObject* parent)
     : QAbstractTableModel(parent)
-{
-}
+{ }
 
 void HotwordListModel::setEntries(QStringList entries)
 {
@@ -23,16 +23,7 @@ void HotwordListModel::setEntries(QStringList entries)
 
 QString HotwordListModel::trimmed(const QString& text)
 {
-    const auto isBlank = [](QChar c) {
-        return c == QLatin1Char('\t') || c.category() == QChar::Separator_Space;
-    };
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && isBlank(text.at(begin)))
-        ++begin;
-    while (end > begin && isBlank(text.at(end - 1)))
-        --end;
-    return text.mid(begin, end - begin);
+    return trimmedSpaceSeparators(text);
 }
 
 bool HotwordListModel::isAcceptable(const QString& word)

@@ -21,7 +21,6 @@
 #include <QScreen>
 #include <QTabWidget>
 #include <QTableView>
-
 #include <algorithm>
 #include <array>
 
@@ -32,10 +31,10 @@ static constexpr int kPageHeight = 340;
 static constexpr int kHotwordCountTag = 200;
 
 // Language pop-up positions and the codes they store.
-static const std::array<QString, 4> kLanguageCodes = {
-    QStringLiteral("auto"), QStringLiteral("zh"), QStringLiteral("en"), QStringLiteral("ja")};
-static const std::array<QString, 4> kLanguageTitles = {
-    QStringLiteral("自动检测"), QStringLiteral("中文"), QStringLiteral("English"), QStringLiteral("日本語")};
+static const std::array<QString, 4> kLanguageCodes
+    = { QStringLiteral("auto"), QStringLiteral("zh"), QStringLiteral("en"), QStringLiteral("ja") };
+static const std::array<QString, 4> kLanguageTitles = { QStringLiteral("自动检测"), QStringLiteral("中文"),
+    QStringLiteral("English"), QStringLiteral("日本語") };
 
 // The layout is drawn with the origin at the bottom left; Qt's is at the top left.
 static void place(QWidget* widget, int x, int y, int width, int height, int parentHeight = kPageHeight)
@@ -182,8 +181,8 @@ void SettingsWindowController::setupGeneralTab(QWidget* page)
     for (const TriggerKey key : allTriggerKeys)
         triggerKeyPopup->addItem(displayName(key));
     place(triggerKeyPopup, 105, 194, 150, 26);
-    connect(triggerKeyPopup, &QComboBox::currentIndexChanged, this,
-        &SettingsWindowController::triggerKeyChanged);
+    connect(
+        triggerKeyPopup, &QComboBox::currentIndexChanged, this, &SettingsWindowController::triggerKeyChanged);
 
     launchAtLoginCheckbox = new QCheckBox(QStringLiteral("开机时自动启动"), page);
     launchAtLoginCheckbox->setObjectName(QStringLiteral("launchAtLoginCheckbox"));
@@ -298,11 +297,12 @@ void SettingsWindowController::saveSettings()
     settings.setRemoteServerURL(serverTextField->text());
     settings.setLaunchAtLogin(launchAtLoginCheckbox->isChecked());
     const int language = languagePopup->currentIndex();
-    settings.setLanguage(language >= 0 && language < int(kLanguageCodes.size()) ? kLanguageCodes[size_t(language)]
-                                                                                   : kLanguageCodes[0]);
+    settings.setLanguage(language >= 0 && language < int(kLanguageCodes.size())
+            ? kLanguageCodes[size_t(language)]
+            : kLanguageCodes[0]);
     const int key = triggerKeyPopup->currentIndex();
-    settings.setTriggerKey(key >= 0 && key < int(allTriggerKeys.size()) ? allTriggerKeys[size_t(key)]
-                                                                         : TriggerKey::fn);
+    settings.setTriggerKey(
+        key >= 0 && key < int(allTriggerKeys.size()) ? allTriggerKeys[size_t(key)] : TriggerKey::fn);
     settings.setEnableFillerRemoval(fillerRemovalCheckbox->isChecked());
     settings.setEnableCJKSpacing(cjkSpacingCheckbox->isChecked());
     settings.setEnableHotwords(hotwordCheckbox->isChecked());
@@ -320,9 +320,10 @@ void SettingsWindowController::triggerKeyChanged()
 void SettingsWindowController::updateHintLabel()
 {
     const int index = triggerKeyPopup->currentIndex();
-    const TriggerKey key = index >= 0 && index < int(allTriggerKeys.size()) ? allTriggerKeys[size_t(index)]
-                                                                            : TriggerKey::fn;
-    hintLabel->setText(QStringLiteral("按住 ") + shortName(key) + QStringLiteral(" 键说话，松开自动识别输入"));
+    const TriggerKey key
+        = index >= 0 && index < int(allTriggerKeys.size()) ? allTriggerKeys[size_t(index)] : TriggerKey::fn;
+    hintLabel->setText(
+        QStringLiteral("按住 ") + shortName(key) + QStringLiteral(" 键说话，松开自动识别输入"));
 }
 
 void SettingsWindowController::toggleLocalMode()

@@ -3,7 +3,6 @@
 #include "ui/settings_window/connection_tester.h"
 
 #include <QObject>
-
 #include <functional>
 #include <memory>
 

@@ -27,46 +27,43 @@ private Q_SLOTS:
         QTest::addColumn<QVariantMap>("preset");
         QTest::addColumn<QString>("language"); // as the pop-up shows it
         QTest::addColumn<QVariantMap>("saved");
+        QTest::addColumn<QByteArray>("focus"); // of the Return that saves
         QTest::newRow("fresh installation")
             << QVariantMap{} << "自动检测"
             << QVariantMap{{"useLocalServer", false}, {"serverURL", Settings::defaultRemoteServerURL()},
                    {"launchAtLogin", false}, {"language", "auto"}, {"triggerKey", "fn"},
                    {"enableFillerRemoval", true}, {"enableCJKSpacing", true}, {"enableHotwords", true},
-                   {"translationServerURL", Settings::defaultTranslationServerURL()}};
+                   {"translationServerURL", Settings::defaultTranslationServerURL()}}
+            << QByteArray("saveButton");
         const QVariantMap all{{"useLocalServer", true},
             {"serverURL", " http://10.1.2.3:9000/api/transcribe "}, {"launchAtLogin", true},
             {"language", "ja"}, {"triggerKey", "rightCommand"}, {"enableFillerRemoval", false},
             {"enableCJKSpacing", false}, {"enableHotwords", false},
             {"translationServerURL", "http://10.1.2.3:5000/translate"}};
-        QTest::newRow("everything changed") << all << "日本語" << all;
+        QTest::newRow("everything changed") << all << "日本語" << all << QByteArray("launchAtLoginCheckbox");
         QTest::newRow("unknown language, capitalised key")
             << QVariantMap{{"language", "fr"}, {"triggerKey", "Control"}} << "自动检测"
-            << QVariantMap{{"language", "auto"}, {"triggerKey", "fn"}};
+            << QVariantMap{{"language", "auto"}, {"triggerKey", "fn"}} << QByteArray("testButton");
         QTest::newRow("empty URL") << QVariantMap{{"serverURL", ""}} << "自动检测"
-                                   << QVariantMap{{"serverURL", ""}};
+                                   << QVariantMap{{"serverURL", ""}} << QByteArray("serverTextField");
     }
     void loadsAndSavesStoredValues()
     {
         QFETCH(QVariantMap, preset);
         QFETCH(QString, language);
         QFETCH(QVariantMap, saved);
+        QFETCH(QByteArray, focus);
         QVERIFY(m_window.open(preset));
         QCOMPARE(m_window.control<QComboBox>("languagePopup")->currentText(), language);
         QCOMPARE(control("serverTextField")->isEnabled(), !preset.value("useLocalServer").toBool());
-        QTest::mouseClick(control("saveButton"), Qt::LeftButton);
+        control(focus)->setFocus();
+        QTest::keyClick(control(focus), Qt::Key_Return);
         expectSaved(saved);
+        QCOMPARE(m_window.status(), QString()); // no connection test on the way
     }
 
-    void editsSurviveCloseAndReturnSaves_data()
+    void editsSurviveCloseAndApplyOnSave()
     {
-        QTest::addColumn<QString>("focus");
-        QTest::newRow("URL field") << "serverTextField";
-        QTest::newRow("check box") << "launchAtLoginCheckbox";
-        QTest::newRow("test button") << "testButton";
-    }
-    void editsSurviveCloseAndReturnSaves()
-    {
-        QFETCH(QString, focus);
         QSignalSpy posted(&NotificationCenter::shared(), &NotificationCenter::posted);
         QVERIFY(m_window.open({{"triggerKey", "control"}}));
         auto* hint = m_window.control<QLabel>("hintLabel");
@@ -90,13 +87,11 @@ private Q_SLOTS:
         QCOMPARE(stored(u"triggerKey"_qs).toString(), u"control"_qs);
         QCOMPARE(posted.size(), 0);
 
-        control(qPrintable(focus))->setFocus();
-        QTest::keyClick(control(qPrintable(focus)), Qt::Key_Return);
+        QTest::mouseClick(control("saveButton"), Qt::LeftButton);
         expectSaved({{"serverURL", "http://asr.example/api/transcribe"}, {"language", "en"},
             {"triggerKey", "rightCommand"}, {"useLocalServer", false}, {"launchAtLogin", true}});
         QCOMPARE(posted.size(), 1);
         QCOMPARE(posted.at(0).at(0).toString(), u"TriggerKeyChanged"_qs);
-        QCOMPARE(m_window.status(), QString()); // no connection test on the way
     }
 
     void localStatusFollowsTheProbe()

@@ -68,6 +68,7 @@ private Q_SLOTS:
         QVERIFY(m_window.open({{"triggerKey", "control"}}));
         auto* hint = m_window.control<QLabel>("hintLabel");
         QCOMPARE(hint->text(), u"按住 Control 键说话，松开自动识别输入"_qs);
+        // Two steps down each: Control becomes right ⌘, automatic becomes English.
         for (const char* popup : {"triggerKeyPopup", "triggerKeyPopup", "languagePopup", "languagePopup"})
             QTest::keyClick(control(popup), Qt::Key_Down);
         QCOMPARE(hint->text(), u"按住 右 ⌘ 键说话，松开自动识别输入"_qs);

@@ -1,34 +1,29 @@
 #pragma once
 
 #include <QProcess>
-#include <QString>
-#include <QtTest>
+#include <QUrl>
 
-// The canned-reply server of http_test_server.py, a real HTTP server on 127.0.0.1 on a
-// free port, for the life of the test.
+// http_test_server.py, a real HTTP server on a free 127.0.0.1 port, killed with this object.
 class TestHttpServer {
 public:
     bool start()
     {
-        m_process.setProgram(QStringLiteral("/usr/bin/python3"));
-        m_process.setArguments({ QStringLiteral(PARLIX_TEST_SOURCE_DIR "/dictation/http_test_server.py") });
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start();
-        if (!m_process.waitForStarted(5000) || !m_process.waitForReadyRead(10000))
-            return false;
-        m_port = m_process.readLine().trimmed().toInt();
-        return m_port > 0;
+        m_process.start(
+            QStringLiteral("python3"), { PARLIX_TEST_SOURCE_DIR "/dictation/http_test_server.py" });
+        return m_process.waitForReadyRead(10000) && (m_port = m_process.readLine().trimmed().toInt()) > 0;
     }
-    ~TestHttpServer()
+    ~TestHttpServer() { m_process.close(); }
+    QString url(const QString& path) const
     {
-        m_process.kill();
-        m_process.waitForFinished(2000);
+        return QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(path);
     }
-    QString url(const QString& pathAndQuery) const
+    // Answers `body` with `status` after `delay` seconds.
+    QString reply(const QString& body, int status = 200, double delay = 0) const
     {
-        return QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(pathAndQuery);
+        const QString query = QStringLiteral("/reply?status=%1&delay=%2&body=").arg(status).arg(delay);
+        return url(query + QString::fromLatin1(QUrl::toPercentEncoding(body)));
     }
-    int port() const { return m_port; }
 
 private:
     QProcess m_process;

@@ -6,7 +6,7 @@
 #include <unistd.h>
 
 namespace {
-int g_signalSockets[2] = { -1, -1 };
+int g_signalSockets[2] = {-1, -1};
 }
 
 TerminationSignals::TerminationSignals(QObject* parent)
@@ -24,13 +24,13 @@ TerminationSignals::TerminationSignals(QObject* parent)
     action.sa_handler = &TerminationSignals::handle;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int number : { SIGTERM, SIGINT, SIGHUP })
+    for (int number : {SIGTERM, SIGINT, SIGHUP})
         ::sigaction(number, &action, nullptr);
 }
 
 TerminationSignals::~TerminationSignals()
 {
-    for (int number : { SIGTERM, SIGINT, SIGHUP })
+    for (int number : {SIGTERM, SIGINT, SIGHUP})
         ::signal(number, SIG_DFL);
     ::close(g_signalSockets[0]);
     ::close(g_signalSockets[1]);

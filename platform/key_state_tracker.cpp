@@ -9,9 +9,9 @@ bool KeyStateTracker::isModifier(int keyCode)
 
 std::optional<KeyStateTracker::Event> KeyStateTracker::press(int source, int keyCode)
 {
-    if (held_.contains({ source, keyCode }))
+    if (held_.contains({source, keyCode}))
         return std::nullopt; // auto-repeat
-    held_.insert({ source, keyCode });
+    held_.insert({source, keyCode});
     if (holders_[keyCode]++ > 0)
         return std::nullopt; // already down on another keyboard
     return edge(keyCode, true);
@@ -20,7 +20,7 @@ std::optional<KeyStateTracker::Event> KeyStateTracker::press(int source, int key
 std::optional<KeyStateTracker::Event> KeyStateTracker::release(int source, int keyCode)
 {
     // A release never seen pressed (held before we started) changes nothing we reported.
-    if (!held_.remove({ source, keyCode }))
+    if (!held_.remove({source, keyCode}))
         return std::nullopt;
     if (--holders_[keyCode] > 0)
         return std::nullopt;
@@ -56,9 +56,9 @@ void KeyStateTracker::clear()
 std::optional<KeyStateTracker::Event> KeyStateTracker::edge(int keyCode, bool down)
 {
     if (!isModifier(keyCode))
-        return Event { down ? KeyEventType::KeyDown : KeyEventType::KeyUp, flags_, keyCode };
+        return Event {down ? KeyEventType::KeyDown : KeyEventType::KeyUp, flags_, keyCode};
     recomputeFlags();
-    return Event { KeyEventType::FlagsChanged, flags_, keyCode };
+    return Event {KeyEventType::FlagsChanged, flags_, keyCode};
 }
 
 void KeyStateTracker::recomputeFlags()

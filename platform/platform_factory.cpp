@@ -27,7 +27,7 @@ std::unique_ptr<KeyMonitor> createKeyMonitor()
     std::unique_ptr<KeyMonitor> evdev = std::make_unique<EvdevKeyMonitor>();
     if (!isX11Session())
         std::swap(x11, evdev);
-    for (auto* candidate : { &x11, &evdev }) {
+    for (auto* candidate : {&x11, &evdev}) {
         QString error;
         if ((*candidate)->start(&error))
             return std::move(*candidate);

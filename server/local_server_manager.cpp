@@ -123,12 +123,12 @@ bool LocalServerManager::runTool(const QString& program, const QStringList& argu
 
 void LocalServerManager::killOrphanServers()
 {
-    runTool(options_.pkillPath, { QStringLiteral("-f"), options_.orphanPattern }, nullptr);
+    runTool(options_.pkillPath, {QStringLiteral("-f"), options_.orphanPattern}, nullptr);
     QThread::msleep(500);
     runTool(
-        options_.pkillPath, { QStringLiteral("-9"), QStringLiteral("-f"), options_.orphanPattern }, nullptr);
-    const QStringList lsofArguments { QStringLiteral("-i"), QStringLiteral(":%1").arg(options_.port),
-        QStringLiteral("-t") };
+        options_.pkillPath, {QStringLiteral("-9"), QStringLiteral("-f"), options_.orphanPattern}, nullptr);
+    const QStringList lsofArguments {
+        QStringLiteral("-i"), QStringLiteral(":%1").arg(options_.port), QStringLiteral("-t")};
     for (int attempt = 1; attempt <= 20; ++attempt) {
         QByteArray listeners;
         if (!runTool(options_.lsofPath, lsofArguments, &listeners) || portIsFree(listeners))
@@ -198,7 +198,7 @@ void LocalServerManager::startServer()
 
     auto* process = new QProcess(this);
     process->setProgram(python);
-    process->setArguments({ script });
+    process->setArguments({script});
     process->setWorkingDirectory(QDir::homePath());
     process->setProcessEnvironment(environment);
     process->setProcessChannelMode(QProcess::MergedChannels);

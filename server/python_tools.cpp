@@ -63,8 +63,7 @@ void createPythonVenv(std::function<void(bool success, std::optional<QString> er
         process->waitForFinished(1000);
     });
     process->setProgram(*uv);
-    process->setArguments(
-        { QStringLiteral("venv"), venv, QStringLiteral("--python"), QStringLiteral("3.12") });
+    process->setArguments({QStringLiteral("venv"), venv, QStringLiteral("--python"), QStringLiteral("3.12")});
     process->setWorkingDirectory(support);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("UV_PYTHON_DOWNLOADS"), QStringLiteral("automatic"));

@@ -89,12 +89,12 @@ std::optional<ServerStatus> ServerOutputParser::statusForState(
         const char* state;
         K kind;
     } table[] = {
-        { "checking", K::checking },
-        { "installing_deps", K::installingDeps },
-        { "downloading_model", K::downloadingModel },
-        { "starting_server", K::startingServer },
-        { "loading_model", K::loadingModel },
-        { "ready", K::ready },
+        {"checking", K::checking},
+        {"installing_deps", K::installingDeps},
+        {"downloading_model", K::downloadingModel},
+        {"starting_server", K::startingServer},
+        {"loading_model", K::loadingModel},
+        {"ready", K::ready},
     };
     for (const auto& row : table) {
         if (state == QLatin1String(row.state))

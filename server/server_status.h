@@ -18,7 +18,7 @@ struct ServerStatus {
     Kind kind = Kind::stopped;
     QString message; // only for error: the user-facing text
 
-    static ServerStatus make(Kind k) { return ServerStatus { k, {} }; }
-    static ServerStatus error(const QString& m) { return ServerStatus { Kind::error, m }; }
+    static ServerStatus make(Kind k) { return ServerStatus {k, {}}; }
+    static ServerStatus error(const QString& m) { return ServerStatus {Kind::error, m}; }
     bool operator==(const ServerStatus&) const = default;
 };

@@ -8,7 +8,7 @@
 enum class TriggerKey { fn, control, option, rightCommand };
 
 inline constexpr std::array<TriggerKey, 4> allTriggerKeys
-    = { TriggerKey::fn, TriggerKey::control, TriggerKey::option, TriggerKey::rightCommand };
+    = {TriggerKey::fn, TriggerKey::control, TriggerKey::option, TriggerKey::rightCommand};
 
 QString rawValue(TriggerKey key);
 // Exact, case-sensitive match of the four raw values; anything else has no value.

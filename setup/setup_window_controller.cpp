@@ -150,7 +150,7 @@ void SetupWindowController::setupUI()
 
     // A plain window has no default button; Return must reach the main button wherever
     // the focus is, as the pop-up ignores it.
-    for (const auto key : { Qt::Key_Return, Qt::Key_Enter }) {
+    for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) {
         auto* shortcut = new QShortcut(QKeySequence(key), w);
         shortcut->setContext(Qt::WindowShortcut);
         connect(shortcut, &QShortcut::activated, this, &SetupWindowController::onReturnPressed);

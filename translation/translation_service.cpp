@@ -16,7 +16,7 @@ void TranslationService::translate(const QString& text, const QString& targetLan
         QTimer::singleShot(0, this, [replaced = std::move(replaced)] { replaced(std::nullopt); });
     }
     const quint64 id = m_nextId++;
-    m_pending = Pending { id, text, std::move(callback) };
+    m_pending = Pending {id, text, std::move(callback)};
     QPointer<TranslationService> self(this);
     m_engine.translate(text, targetLanguage, [self, id](std::optional<QString> result) {
         if (self)

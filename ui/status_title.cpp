@@ -94,7 +94,7 @@ QPixmap StatusTitle::render(int size) const
 QIcon StatusTitle::icon() const
 {
     QIcon icon;
-    for (int size : { 16, 22, 24, 32, 48, 64 })
+    for (int size : {16, 22, 24, 32, 48, 64})
         icon.addPixmap(render(size));
     return icon;
 }

@@ -90,7 +90,7 @@ void keyEventPath()
     PrewrittenRecorder recorder;
     double now = 0;
     RecordingSession session(ui, recorder, {}, [&] { return now; });
-    for (const bool fromSettings : { false, true }) {
+    for (const bool fromSettings : {false, true}) {
         GestureRecognizer gestures(
             session, ui, [&] { return now; },
             fromSettings ? GestureRecognizer::TriggerKeySource()
@@ -111,9 +111,9 @@ void keyEventPath()
 void bodyBuilding()
 {
     for (const auto& [label, bytes] :
-        { std::pair { "5 s", 44 + 5 * 32000 }, std::pair { "10 min", 44 + 600 * 32000 } }) {
+        {std::pair {"5 s", 44 + 5 * 32000}, std::pair {"10 min", 44 + 600 * 32000}}) {
         const QByteArray wav(bytes, '\x01');
-        const QStringList hotwords { QStringLiteral("通义"), QStringLiteral("Qt") };
+        const QStringList hotwords {QStringLiteral("通义"), QStringLiteral("Qt")};
         std::vector<double> ms;
         for (int i = 0; i < 15; ++i) {
             const auto start = std::chrono::steady_clock::now();
@@ -154,7 +154,7 @@ void releaseToPaste()
         ui, recorder, paste, engine, [] { return true; }, [&] { return now; });
 
     for (const auto& [label, bytes] :
-        { std::pair { "5 s", 44 + 5 * 32000 }, std::pair { "10 min", 44 + 600 * 32000 } }) {
+        {std::pair {"5 s", 44 + 5 * 32000}, std::pair {"10 min", 44 + 600 * 32000}}) {
         recorder.size = bytes;
         std::vector<double> toReceived;
         std::vector<double> toPaste;

@@ -15,9 +15,9 @@ public:
         : m_clock(clock)
     { }
 
-    std::atomic<qint64> receivedAtNs { 0 };
-    std::atomic<qint64> repliedAtNs { 0 };
-    std::atomic<qint64> bytesReceived { 0 };
+    std::atomic<qint64> receivedAtNs {0};
+    std::atomic<qint64> repliedAtNs {0};
+    std::atomic<qint64> bytesReceived {0};
 
 protected:
     void incomingConnection(qintptr handle) override

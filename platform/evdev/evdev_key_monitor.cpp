@@ -75,7 +75,7 @@ bool EvdevKeyMonitor::start(QString* error)
             *error = QStringLiteral("没有找到输入设备目录 %1").arg(directory_);
         return false;
     }
-    const QStringList nodes = dir.entryList({ QStringLiteral("event*") }, QDir::System | QDir::Files);
+    const QStringList nodes = dir.entryList({QStringLiteral("event*")}, QDir::System | QDir::Files);
     int denied = 0;
     for (const QString& name : nodes) {
         if (attach(dir.filePath(name)) == AttachResult::NoAccess)
@@ -96,7 +96,7 @@ bool EvdevKeyMonitor::start(QString* error)
 void EvdevKeyMonitor::rescan()
 {
     const QDir dir(directory_);
-    const QStringList nodes = dir.entryList({ QStringLiteral("event*") }, QDir::System | QDir::Files);
+    const QStringList nodes = dir.entryList({QStringLiteral("event*")}, QDir::System | QDir::Files);
     QSet<QString> present;
     for (const QString& name : nodes)
         present.insert(dir.filePath(name));

@@ -25,7 +25,7 @@ constexpr auto kStopTimeout = std::chrono::milliseconds(100);
 
 pa_simple* openStream(int* err)
 {
-    const pa_sample_spec spec { PA_SAMPLE_S16LE, WavWriter::kSampleRate, 1 };
+    const pa_sample_spec spec {PA_SAMPLE_S16LE, WavWriter::kSampleRate, 1};
     pa_buffer_attr attr;
     attr.maxlength = uint32_t(-1);
     attr.tlength = uint32_t(-1);
@@ -74,9 +74,9 @@ struct PulseRecorder::Capture {
     QString error; // guarded by mutex
     WavWriter writer; // guarded by mutex
     std::thread thread;
-    std::atomic<bool> stopRequested { false };
-    std::atomic<float> powerDb { kSilenceDb };
-    std::atomic<qint64> firstFragmentNs { -1 };
+    std::atomic<bool> stopRequested {false};
+    std::atomic<float> powerDb {kSilenceDb};
+    std::atomic<qint64> firstFragmentNs {-1};
     QElapsedTimer sinceStart;
 
     void setState(State s, const QString& why = {})

@@ -49,7 +49,7 @@ bool UinputPasteKeystroke::createDevice()
     if (fd < 0)
         return false;
     bool ok = ioctl(fd, UI_SET_EVBIT, EV_KEY) == 0 && ioctl(fd, UI_SET_EVBIT, EV_SYN) == 0;
-    for (int key : { KEY_LEFTCTRL, KEY_LEFTSHIFT, KEY_V })
+    for (int key : {KEY_LEFTCTRL, KEY_LEFTSHIFT, KEY_V})
         ok = ok && ioctl(fd, UI_SET_KEYBIT, key) == 0;
     uinput_setup setup {};
     setup.id.bustype = BUS_VIRTUAL;

@@ -31,7 +31,7 @@ void SyntheticKeyLedger::expect(int xKeycode, bool press)
     QMutexLocker lock(&mutex_);
     for (auto& entries : queues_) {
         dropExpired(entries);
-        entries.append({ xKeycode, press, clock_.elapsed() });
+        entries.append({xKeycode, press, clock_.elapsed()});
     }
 }
 

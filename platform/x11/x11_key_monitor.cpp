@@ -72,7 +72,7 @@ bool X11KeyMonitor::start(QString* error)
     unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
     XISetMask(bits, XI_RawKeyPress);
     XISetMask(bits, XI_RawKeyRelease);
-    XIEventMask mask { XIAllMasterDevices, sizeof(bits), bits };
+    XIEventMask mask {XIAllMasterDevices, sizeof(bits), bits};
     XISelectEvents(display_, DefaultRootWindow(display_), &mask, 1);
     refreshKeymap();
     findXTestDevices();

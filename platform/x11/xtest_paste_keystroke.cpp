@@ -166,7 +166,7 @@ bool XTestPasteKeystroke::focusIsTerminal() const
     Window w = focus;
     // The focus is often a child of the client's top-level window, which holds WM_CLASS.
     while (w != None && w != PointerRoot) {
-        XClassHint hint { nullptr, nullptr };
+        XClassHint hint {nullptr, nullptr};
         if (XGetClassHint(display_, w, &hint)) {
             const bool terminal = (hint.res_name && isTerminalClass(QString::fromLocal8Bit(hint.res_name)))
                 || (hint.res_class && isTerminalClass(QString::fromLocal8Bit(hint.res_class)));

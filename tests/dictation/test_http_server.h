@@ -9,8 +9,7 @@ public:
     bool start()
     {
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start(
-            QStringLiteral("python3"), { PARLIX_TEST_SOURCE_DIR "/dictation/http_test_server.py" });
+        m_process.start(QStringLiteral("python3"), {PARLIX_TEST_SOURCE_DIR "/dictation/http_test_server.py"});
         return m_process.waitForReadyRead(10000) && (m_port = m_process.readLine().trimmed().toInt()) > 0;
     }
     ~TestHttpServer() { m_process.close(); }

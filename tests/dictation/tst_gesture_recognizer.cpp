@@ -17,11 +17,11 @@ void row(const char* name, const char* script, const char* outcome, TriggerKey t
 
 const auto serverReady = [] { return true; };
 const QHash<QChar, std::pair<quint64, int>> kModifiers {
-    { 'c', { ModifierFlag::Control, KeyCode::Control } },
-    { 's', { ModifierFlag::Shift, KeyCode::Shift } },
-    { 'a', { ModifierFlag::Alternate, KeyCode::Option } },
-    { 'l', { ModifierFlag::Command | ModifierFlag::LeftCommandDevice, KeyCode::LeftCommand } },
-    { 'r', { ModifierFlag::Command | ModifierFlag::RightCommandDevice, KeyCode::RightCommand } },
+    {'c', {ModifierFlag::Control, KeyCode::Control}},
+    {'s', {ModifierFlag::Shift, KeyCode::Shift}},
+    {'a', {ModifierFlag::Alternate, KeyCode::Option}},
+    {'l', {ModifierFlag::Command | ModifierFlag::LeftCommandDevice, KeyCode::LeftCommand}},
+    {'r', {ModifierFlag::Command | ModifierFlag::RightCommandDevice, KeyCode::RightCommand}},
 };
 
 } // namespace
@@ -80,7 +80,7 @@ private Q_SLOTS:
             const KeyEventType type = kModifiers.contains(key) ? KeyEventType::FlagsChanged
                 : down                                         ? KeyEventType::KeyDown
                                                                : KeyEventType::KeyUp;
-            gestures.handleEvent(type, flags, kModifiers.value(key, { 0, KeyCode::OrdinaryKeyBase }).second);
+            gestures.handleEvent(type, flags, kModifiers.value(key, {0, KeyCode::OrdinaryKeyBase}).second);
             QCoreApplication::sendPostedEvents(); // the queued recording actions
             QCoreApplication::sendPostedEvents(); // the hand-over queued by a stop
         }
@@ -98,13 +98,13 @@ private Q_SLOTS:
         RecordingSession session(ui, recorder, serverReady, [] { return 0.0; });
         QList<QByteArray> handedOver;
         session.onFinished = [&](const FinishedRecording& f) { handedOver << f.wav.value_or("none"); };
-        for (const QByteArray& audio : { QByteArray(6000, 'A'), QByteArray(7000, 'B') }) {
+        for (const QByteArray& audio : {QByteArray(6000, 'A'), QByteArray(7000, 'B')}) {
             recorder.audio = audio;
             session.startRecording(QString());
             session.stopRecordingAndRecognize(QString());
         }
         QVERIFY(handedOver.isEmpty()); // from the event loop, after the stop returned
-        QTRY_COMPARE(handedOver, (QList<QByteArray> { QByteArray(6000, 'A'), QByteArray(7000, 'B') }));
+        QTRY_COMPARE(handedOver, (QList<QByteArray> {QByteArray(6000, 'A'), QByteArray(7000, 'B')}));
     }
 };
 

@@ -26,10 +26,10 @@ class RecognitionRequestTest : public QObject {
 
     struct Rig {
         FakeUi ui;
-        RecognitionRequest request { ui, [this](const QString& text) { ui.calls << "typed " + text; },
+        RecognitionRequest request {ui, [this](const QString& text) { ui.calls << "typed " + text; },
             [this](const QString& text, const QString& target, double duration) {
                 ui.calls << QStringLiteral("%1:%2 %3").arg(target, text).arg(duration);
-            } };
+            }};
         bool send(const QString& address, const QByteArray& wav)
         {
             request.setBoundaryGenerator([] { return QString::fromLatin1(kBoundary); });
@@ -47,14 +47,14 @@ private Q_SLOTS:
         QVERIFY(m_server.start());
         Settings::shared().setUseLocalServer(false);
         Settings::shared().setLanguage(QStringLiteral("ja"));
-        Settings::shared().setHotwords({ QStringLiteral("通义"), QStringLiteral("B C") });
+        Settings::shared().setHotwords({QStringLiteral("通义"), QStringLiteral("B C")});
     }
 
     // The server answers with the hex of the Content-Type and body it received; it gets
     // nothing below 5000 bytes.
     void bodyAsReceived()
     {
-        for (const bool optionsOn : { true, false }) {
+        for (const bool optionsOn : {true, false}) {
             Settings::shared().setEnableFillerRemoval(optionsOn);
             Settings::shared().setEnableHotwords(optionsOn);
             Rig rig;
@@ -70,7 +70,7 @@ private Q_SLOTS:
         }
         Rig rig;
         QVERIFY(rig.send(m_server.url("/inspect"), QByteArray(4999, 'w')));
-        QCOMPARE(rig.ui.calls, (QStringList { "录音太短 #ff9500", "hide 1.5" }));
+        QCOMPARE(rig.ui.calls, (QStringList {"录音太短 #ff9500", "hide 1.5"}));
     }
 
     void reply_data()
@@ -115,7 +115,7 @@ private Q_SLOTS:
         rig.request.sendToASR(QByteArray(6000, '\0'), 1, QStringLiteral("en"));
         QVERIFY(rig.send(m_server.reply(R"({"text": "second"})", 200, 0.1), QByteArray(6000, '\0')));
         QVERIFY(done.wait(10000));
-        QCOMPARE(rig.ui.calls, (QStringList { "orderOut", "typed second", "en:first 1" }));
+        QCOMPARE(rig.ui.calls, (QStringList {"orderOut", "typed second", "en:first 1"}));
     }
 };
 

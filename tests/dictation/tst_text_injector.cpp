@@ -20,7 +20,7 @@ class TextInjectorTest : public QObject {
     {
         QProcess xclip;
         QSignalSpy done(&xclip, &QProcess::finished);
-        xclip.start(QStringLiteral("xclip"), { "-selection", "clipboard", input.isNull() ? "-o" : "-i" });
+        xclip.start(QStringLiteral("xclip"), {"-selection", "clipboard", input.isNull() ? "-o" : "-i"});
         xclip.write(input);
         xclip.closeWriteChannel();
         return done.wait(5000) ? QString::fromUtf8(xclip.readAllStandardOutput()) : "<no answer>";

@@ -19,7 +19,6 @@ PARLIX = os.environ.get("PARLIX_BIN", "")
 HERE = os.path.dirname(os.path.abspath(__file__))
 
 SUPER_R = "134"
-SUPER_L = "133"
 CONTROL_L = "37"
 
 
@@ -337,12 +336,6 @@ class StubServer:
 
 def json_reply(obj, status=200):
     return status, json.dumps(obj, ensure_ascii=False).encode("utf-8")
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
 
 
 def processes_matching(text):

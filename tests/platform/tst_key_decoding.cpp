@@ -26,16 +26,15 @@ private Q_SLOTS:
         const int a = EvdevKeyDecoder::neutralCode(KEY_A);
         QTest::addColumn<QList<Record>>("input");
         QTest::addColumn<QList<Event>>("expected");
-        QTest::newRow("mouse button, release never pressed, right Meta repeated")
-            << QList<Record> { { 1, BTN_LEFT, 1 }, { 1, BTN_LEFT, 0 }, { 1, KEY_RIGHTMETA, 0 },
-                   { 1, KEY_RIGHTMETA, 1 }, { 1, KEY_RIGHTMETA, 2 }, { 1, KEY_RIGHTMETA, 0 } }
-            << QList<Event> { { F, r, rCmd }, { F, 0, rCmd } };
+        QTest::newRow("mouse button, release never pressed, right Meta repeated") << QList<Record> {
+            {1, BTN_LEFT, 1}, {1, BTN_LEFT, 0}, {1, KEY_RIGHTMETA, 0}, {1, KEY_RIGHTMETA, 1},
+            {1, KEY_RIGHTMETA, 2}, {1, KEY_RIGHTMETA, 0}} << QList<Event> {{F, r, rCmd}, {F, 0, rCmd}};
         // Shift is held on both keyboards: one edge, and it survives the unplugging of one.
         QTest::newRow("keyboard unplugged with keys held, then back")
-            << QList<Record> { { 1, KEY_LEFTSHIFT, 1 }, { 2, KEY_RIGHTMETA, 1 }, { 2, KEY_A, 1 },
-                   { 2, KEY_A, 2 }, { 2, KEY_LEFTSHIFT, 1 }, { 2, kUnplug, 0 }, { 2, KEY_RIGHTMETA, 1 } }
-            << QList<Event> { { F, s, shift }, { F, s | r, rCmd }, { D, s | r, a }, { U, s | r, a },
-                   { F, s, rCmd }, { F, s | r, rCmd } };
+            << QList<Record> {{1, KEY_LEFTSHIFT, 1}, {2, KEY_RIGHTMETA, 1}, {2, KEY_A, 1}, {2, KEY_A, 2},
+                   {2, KEY_LEFTSHIFT, 1}, {2, kUnplug, 0}, {2, KEY_RIGHTMETA, 1}}
+            << QList<Event> {{F, s, shift}, {F, s | r, rCmd}, {D, s | r, a}, {U, s | r, a}, {F, s, rCmd},
+                   {F, s | r, rCmd}};
     }
 
     void sequences()
@@ -50,10 +49,10 @@ private Q_SLOTS:
                 continue;
             }
             // Key records arrive between an EV_MSC scan and a SYN_REPORT, which yield nothing.
-            QVERIFY(!decoder.decode(r.device, { {}, EV_MSC, MSC_SCAN, 0x700e7 }));
-            if (auto e = decoder.decode(r.device, { {}, EV_KEY, r.code, r.value }))
+            QVERIFY(!decoder.decode(r.device, {{}, EV_MSC, MSC_SCAN, 0x700e7}));
+            if (auto e = decoder.decode(r.device, {{}, EV_KEY, r.code, r.value}))
                 out.append(*e);
-            QVERIFY(!decoder.decode(r.device, { {}, EV_SYN, SYN_REPORT, 0 }));
+            QVERIFY(!decoder.decode(r.device, {{}, EV_SYN, SYN_REPORT, 0}));
         }
         QCOMPARE(out, expected);
     }

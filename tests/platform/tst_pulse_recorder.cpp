@@ -21,7 +21,7 @@ private Q_SLOTS:
         const QString speak
             = QStringLiteral("espeak-ng --stdout 'hello world testing one two three' | sox -t wav - "
                              "-r 16000 -c 1 -b 16 -e signed-integer -t raw %1.tmp");
-        QCOMPARE(QProcess::execute(QStringLiteral("sh"), { QStringLiteral("-c"), speak.arg(raw) }), 0);
+        QCOMPARE(QProcess::execute(QStringLiteral("sh"), {QStringLiteral("-c"), speak.arg(raw)}), 0);
         const qint64 speech = QFileInfo(raw + QStringLiteral(".tmp")).size();
         QFile file(path_);
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray(3'000'000, 'x')) > 0);

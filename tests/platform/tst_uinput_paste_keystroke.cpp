@@ -10,11 +10,10 @@ private Q_SLOTS:
     {
         QTest::addColumn<bool>("withShift");
         QTest::addColumn<QList<int>>("keys"); // code, value, code, value...
-        QTest::newRow("Ctrl+V") << false
-                                << QList<int> { KEY_LEFTCTRL, 1, KEY_V, 1, KEY_V, 0, KEY_LEFTCTRL, 0 };
+        QTest::newRow("Ctrl+V") << false << QList<int> {KEY_LEFTCTRL, 1, KEY_V, 1, KEY_V, 0, KEY_LEFTCTRL, 0};
         QTest::newRow("Ctrl+Shift+V") << true
-                                      << QList<int> { KEY_LEFTCTRL, 1, KEY_LEFTSHIFT, 1, KEY_V, 1, KEY_V, 0,
-                                             KEY_LEFTSHIFT, 0, KEY_LEFTCTRL, 0 };
+                                      << QList<int> {KEY_LEFTCTRL, 1, KEY_LEFTSHIFT, 1, KEY_V, 1, KEY_V, 0,
+                                             KEY_LEFTSHIFT, 0, KEY_LEFTCTRL, 0};
     }
 
     // What goes down the file descriptor: every key edge stands alone, closed by a SYN_REPORT.

@@ -22,11 +22,11 @@ private Q_SLOTS:
         QTest::addColumn<QList<Event>>("expected");
         QTest::newRow("both Supers, right up first")
             << "keydown 133 keydown 134 keyup 134 keyup 133"
-            << QList<Event> { { F, l, 55 }, { F, l | r, 54 }, { F, l, 54 }, { F, 0, 55 } };
+            << QList<Event> {{F, l, 55}, {F, l | r, 54}, {F, l, 54}, {F, 0, 55}};
         QTest::newRow("Ctrl and a key under right Super, repeated")
             << "keydown 134 keydown 134 keydown 37 keydown 26 keydown 26 keyup 26 keyup 37 keyup 134"
-            << QList<Event> { { F, r, 54 }, { F, rc, 59 }, { int(KeyEventType::KeyDown), rc, e },
-                   { int(KeyEventType::KeyUp), rc, e }, { F, r, 59 }, { F, 0, 54 } };
+            << QList<Event> {{F, r, 54}, {F, rc, 59}, {int(KeyEventType::KeyDown), rc, e},
+                   {int(KeyEventType::KeyUp), rc, e}, {F, r, 59}, {F, 0, 54}};
     }
 
     void stream()
@@ -38,12 +38,12 @@ private Q_SLOTS:
         QVERIFY2(monitor.start(&error), qPrintable(error));
         QList<Event> seen;
         connect(&monitor, &KeyMonitor::keyEvent, this, [&](KeyEventType t, quint64 f, int code) {
-            seen.append({ int(t), f, code });
+            seen.append({int(t), f, code});
         });
         QCOMPARE(
             QProcess::execute(QStringLiteral("xdotool"), QString(keys + " keydown 52 keyup 52").split(u' ')),
             0);
-        const Event zUp { int(KeyEventType::KeyUp), 0, KeyCode::OrdinaryKeyBase + 52 };
+        const Event zUp {int(KeyEventType::KeyUp), 0, KeyCode::OrdinaryKeyBase + 52};
         QTRY_VERIFY(!seen.isEmpty() && seen.last() == zUp);
         QCOMPARE(seen.mid(0, seen.size() - 2), expected);
     }

@@ -13,7 +13,7 @@ class TestXTestPasteKeystroke : public QObject {
 private Q_SLOTS:
     void cleanup()
     {
-        QProcess::execute(QStringLiteral("xdotool"), { QStringLiteral("keyup"), QStringLiteral("134") });
+        QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("keyup"), QStringLiteral("134")});
     }
 
     // Into a Qt field, or a Tk entry in its own process that reports the keystroke's state:
@@ -42,14 +42,14 @@ private Q_SLOTS:
             QVERIFY(QTest::qWaitForWindowActive(&edit));
         } else {
             tk.start(
-                QStringLiteral("/usr/bin/python3"), { qEnvironmentVariable("PARLIX_TK_RECEIVER"), tkClass });
+                QStringLiteral("/usr/bin/python3"), {qEnvironmentVariable("PARLIX_TK_RECEIVER"), tkClass});
             QVERIFY(tkSays(QStringLiteral("READY")));
         }
         X11KeyMonitor monitor;
         QString error;
         QVERIFY2(monitor.start(&error), qPrintable(error));
         QSignalSpy seen(&monitor, &KeyMonitor::keyEvent);
-        QProcess::execute(QStringLiteral("xdotool"), { QStringLiteral("keydown"), QStringLiteral("134") });
+        QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("keydown"), QStringLiteral("134")});
         QTRY_COMPARE(seen.size(), 1);
 
         const QString text = QStringLiteral("粘贴 ") + QString::fromLatin1(QTest::currentDataTag());
@@ -66,8 +66,8 @@ private Q_SLOTS:
         cleanup();
         QTRY_COMPARE(seen.size(), 4);
         const quint64 r = ModifierFlag::Command | ModifierFlag::RightCommandDevice;
-        for (int i : { 1, 2 }) // only the V key, under the held Super: no Ctrl edge, no Super released
-            QCOMPARE(seen.at(i).mid(1), (QVariantList { r, KeyCode::OrdinaryKeyBase + 55 }));
+        for (int i : {1, 2}) // only the V key, under the held Super: no Ctrl edge, no Super released
+            QCOMPARE(seen.at(i).mid(1), (QVariantList {r, KeyCode::OrdinaryKeyBase + 55}));
         tk.closeWriteChannel();
         tk.waitForFinished(3000);
     }

@@ -32,8 +32,8 @@ struct FakeInstall {
 struct ServerEventLog {
     QStringList events;
     std::function<void(const ServerStatus&)> status = [this](const ServerStatus& s) {
-        static const char* const names[] = { "stopped", "checking", "installingDeps", "downloadingModel",
-            "startingServer", "loadingModel", "ready", "error" };
+        static const char* const names[] = {"stopped", "checking", "installingDeps", "downloadingModel",
+            "startingServer", "loadingModel", "ready", "error"};
         events << QStringLiteral("status:") + QLatin1String(names[int(s.kind)])
                 + (s.kind == ServerStatus::Kind::error ? QStringLiteral(":") + s.message : QString());
     };

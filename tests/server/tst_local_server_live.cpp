@@ -16,7 +16,7 @@ private Q_SLOTS:
             QSKIP("port 19000 is taken by another program");
         FakeInstall install;
         QVERIFY(install.setUp(QString()));
-        for (const QString name : { "local_server.py", "parlix_engines.py", "parlix_multipart.py" })
+        for (const QString name : {"local_server.py", "parlix_engines.py", "parlix_multipart.py"})
             QVERIFY(QFile::copy(PARLIX_SHIPPED_RESOURCES "/" + name, install.resources.path() + '/' + name));
         qputenv("PARLIX_ASR_ENGINE", "pocketsphinx");
         LocalServerOptions options;

@@ -63,7 +63,7 @@ private Q_SLOTS:
     void childRunsAsLaunchedAndIsKilledWhenItIgnoresSigterm()
     {
         start("stubborn");
-        QCOMPARE(log_.events, QStringList { "status:checking" });
+        QCOMPARE(log_.events, QStringList {"status:checking"});
         QTRY_COMPARE(log_.events.size(), 3);
         QCOMPARE(log_.events[2], "status:ready");
         manager_->startServer(); // already running: nothing happens
@@ -76,9 +76,8 @@ private Q_SLOTS:
             + "/bin:/opt/homebrew/bin:/opt/homebrew/sbin:/usr/local/bin:" + qEnvironmentVariable("PATH");
         const QString uv = install_.resources.path() + "/uv";
         QCOMPARE(env,
-            (QJsonObject { { "PATH", path }, { "PYTHONUNBUFFERED", "1" }, { "VIRTUAL_ENV", venv },
-                { "UV_PATH", uv }, { "cwd", QDir::homePath() },
-                { "argv", QJsonArray { install_.scriptPath() } } }));
+            (QJsonObject {{"PATH", path}, {"PYTHONUNBUFFERED", "1"}, {"VIRTUAL_ENV", venv}, {"UV_PATH", uv},
+                {"cwd", QDir::homePath()}, {"argv", QJsonArray {install_.scriptPath()}}}));
 
         log_.events.clear();
         QElapsedTimer clock;
@@ -86,7 +85,7 @@ private Q_SLOTS:
         manager_->stopServer();
         QVERIFY2(
             clock.elapsed() >= 950 && clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
-        QCOMPARE(log_.events, QStringList { "status:stopped" });
+        QCOMPARE(log_.events, QStringList {"status:stopped"});
         QVERIFY(!processAlive(pid));
         QTRY_COMPARE(log_.events.size(), 2); // the exit itself, reported a moment later
     }
@@ -105,7 +104,7 @@ private Q_SLOTS:
         start("exit_early");
         QTRY_COMPARE(log_.events.size(), 4);
         QCOMPARE(log_.events.mid(1),
-            (QStringList { "status:checking", QStringLiteral("status:error:端口被占用"), "status:stopped" }));
+            (QStringList {"status:checking", QStringLiteral("status:error:端口被占用"), "status:stopped"}));
         QVERIFY(!manager_->isRunning());
         start("");
         QTRY_VERIFY(log_.events.contains("status:ready"));
@@ -118,7 +117,7 @@ private Q_SLOTS:
         qputenv("FAKE_SERVER_PORT", QByteArray::number(options_.port));
         qputenv("FAKE_SERVER_MODE", "stubborn");
         QProcess orphan;
-        orphan.start(install_.pythonPath(), { install_.scriptPath() });
+        orphan.start(install_.pythonPath(), {install_.scriptPath()});
         QVERIFY(orphan.waitForReadyRead(5000));
         qunsetenv("FAKE_SERVER_PORT");
         QTcpSocket connection;
@@ -131,7 +130,7 @@ private Q_SLOTS:
         QVERIFY2(clock.elapsed() < 2500, qPrintable(QString::number(clock.elapsed())));
         QVERIFY(orphan.waitForFinished(1000));
         QCOMPARE(orphan.exitStatus(), QProcess::CrashExit);
-        QCOMPARE(log_.events, QStringList { "status:checking" });
+        QCOMPARE(log_.events, QStringList {"status:checking"});
     }
 
     void childDiesWithACrashedParent()

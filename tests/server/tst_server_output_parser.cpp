@@ -12,32 +12,32 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("expected");
         const QByteArray ready = R"({"type":"status","state":"ready"})";
         QTest::newRow("cut across reads, inside a character") << QList<QByteArray> {
-            "{\"type\":\"log\",\"mess", "age\":\"caf\xc3", "\xa9\"}\n" + ready + "\n{\"ty"
-        } << QStringList { QStringLiteral("log:café"), "status:ready" };
-        QTest::newRow("CRLF") << QList<QByteArray> { ready + "\r\n" } << QStringList { "status:ready" };
+            "{\"type\":\"log\",\"mess", "age\":\"caf\xc3",
+            "\xa9\"}\n" + ready + "\n{\"ty"} << QStringList {QStringLiteral("log:café"), "status:ready"};
+        QTest::newRow("CRLF") << QList<QByteArray> {ready + "\r\n"} << QStringList {"status:ready"};
         QTest::newRow("non-UTF-8 line dropped alone")
-            << QList<QByteArray> { "{\"type\":\"log\",\"message\":\"\xff\"}\n" + ready + "\n" }
-            << QStringList { "status:ready" };
-        QTest::newRow("error without message") << QList<QByteArray> { R"({"type":"status","state":"error"})"
-                                                                      "\n" }
-                                               << QStringList { QStringLiteral("status:error:未知错误") };
+            << QList<QByteArray> {"{\"type\":\"log\",\"message\":\"\xff\"}\n" + ready + "\n"}
+            << QStringList {"status:ready"};
+        QTest::newRow("error without message") << QList<QByteArray> {R"({"type":"status","state":"error"})"
+                                                                     "\n"}
+                                               << QStringList {QStringLiteral("status:error:未知错误")};
         QTest::newRow("integral numbers only")
-            << QList<QByteArray> { R"({"type":"progress","current":3.5,"total":10,"stage":"s"}
+            << QList<QByteArray> {R"({"type":"progress","current":3.5,"total":10,"stage":"s"}
 {"type":"progress","current":"3","total":10,"stage":"s"}
 {"type":"progress","current":3,"total":10}
 {"type":"progress","current":3.0,"total":10,"stage":"s"}
 {"type":"download_progress","percent":42.5}
 {"type":"download_progress","percent":1e20}
 {"type":"download_progress","percent":42}
-)" } << QStringList { "progress:3/10:s", "download:42" };
+)"} << QStringList {"progress:3/10:s", "download:42"};
         QTest::newRow("unknown state or type ignored")
-            << QList<QByteArray> { R"({"type":"status","state":"READY"}
+            << QList<QByteArray> {R"({"type":"status","state":"READY"}
 {"type":"status"}
 {"type":"other"}
 [1,2]
 Traceback (most recent call last):
 {"type":"log","message":"x"}
-)" } << QStringList { "log:x" };
+)"} << QStringList {"log:x"};
     }
 
     void lines()

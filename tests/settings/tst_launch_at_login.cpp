@@ -75,7 +75,7 @@ void TestLaunchAtLogin::refusalKeepsTheFlagAndSaysWhy()
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(u"PARLIX_CHILD"_qs, u"1"_qs);
     child.setProcessEnvironment(env);
-    child.start(QCoreApplication::applicationFilePath(), { u"refusalKeepsTheFlagAndSaysWhy"_qs });
+    child.start(QCoreApplication::applicationFilePath(), {u"refusalKeepsTheFlagAndSaysWhy"_qs});
     QVERIFY(child.waitForFinished(20000));
     const QString out = QString::fromUtf8(child.readAllStandardOutput());
     QCOMPARE(child.exitCode(), 0);

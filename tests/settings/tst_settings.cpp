@@ -57,11 +57,11 @@ void TestSettings::freshInstallDefaults()
 void TestSettings::writesReachTheDiskAtOnce()
 {
     m_settings->setLanguage(u"ja"_qs);
-    m_settings->setHotwords({ u"Alpha"_qs, u"B C"_qs, u"含,逗号"_qs });
+    m_settings->setHotwords({u"Alpha"_qs, u"B C"_qs, u"含,逗号"_qs});
     // Another reader of the same file sees the values without any explicit flush.
     Settings other(path());
     QCOMPARE(other.language(), u"ja"_qs);
-    QCOMPARE(other.hotwords(), (QStringList { u"Alpha"_qs, u"B C"_qs, u"含,逗号"_qs }));
+    QCOMPARE(other.hotwords(), (QStringList {u"Alpha"_qs, u"B C"_qs, u"含,逗号"_qs}));
     QFile file(path());
     QVERIFY(file.open(QIODevice::ReadOnly));
     QVERIFY(file.readAll().contains("[General]"));
@@ -74,7 +74,7 @@ void TestSettings::roundTripsEveryKind()
     s.setUseLocalServer(true);
     s.setSetupCompleted(true);
     s.setTriggerKey(TriggerKey::rightCommand);
-    s.setHotwords({ u"单个"_qs });
+    s.setHotwords({u"单个"_qs});
     s.setTotalRecordingSeconds(12.25);
     s.setTotalCharactersTyped(Q_INT64_C(5000000000));
     s.setTotalRecognitions(7);
@@ -83,7 +83,7 @@ void TestSettings::roundTripsEveryKind()
     QVERIFY(reread.useLocalServer());
     QVERIFY(reread.setupCompleted());
     QCOMPARE(reread.triggerKey(), TriggerKey::rightCommand);
-    QCOMPARE(reread.hotwords(), QStringList { u"单个"_qs });
+    QCOMPARE(reread.hotwords(), QStringList {u"单个"_qs});
     QCOMPARE(reread.totalRecordingSeconds(), 12.25);
     QCOMPARE(reread.totalCharactersTyped(), Q_INT64_C(5000000000));
     QCOMPARE(reread.totalRecognitions(), 7);
@@ -121,7 +121,7 @@ void TestSettings::serverUrlDerivation()
 void TestSettings::triggerKeyRawValues()
 {
     Settings& s = *m_settings;
-    for (const QString& raw : { u"Control"_qs, u"cmd"_qs, QString(), u"rightcommand"_qs }) {
+    for (const QString& raw : {u"Control"_qs, u"cmd"_qs, QString(), u"rightcommand"_qs}) {
         s.setRawValue(u"triggerKey"_qs, raw);
         QCOMPARE(s.triggerKey(), TriggerKey::fn);
     }
@@ -139,11 +139,11 @@ void TestSettings::seeding_data()
     const QStringList defaults = TextPostProcessor::defaultHotwords();
     QTest::newRow("absent") << QVariant() << defaults;
     QTest::newRow("empty map") << QVariant(QVariantMap()) << defaults;
-    QTest::newRow("values deduplicated and sorted") << QVariant(
-        QVariantMap { { u"z"_qs, u"Zeta"_qs }, { u"a"_qs, u"Alpha"_qs }, { u"b"_qs, u"Zeta"_qs } })
-                                                    << QStringList { u"Alpha"_qs, u"Zeta"_qs };
+    QTest::newRow("values deduplicated and sorted")
+        << QVariant(QVariantMap {{u"z"_qs, u"Zeta"_qs}, {u"a"_qs, u"Alpha"_qs}, {u"b"_qs, u"Zeta"_qs}})
+        << QStringList {u"Alpha"_qs, u"Zeta"_qs};
     QTest::newRow("a value that is not a string")
-        << QVariant(QVariantMap { { u"a"_qs, u"Alpha"_qs }, { u"n"_qs, 3 } }) << defaults;
+        << QVariant(QVariantMap {{u"a"_qs, u"Alpha"_qs}, {u"n"_qs, 3}}) << defaults;
     QTest::newRow("not a dictionary") << QVariant(u"Alpha"_qs) << defaults;
 }
 

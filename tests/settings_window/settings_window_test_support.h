@@ -7,7 +7,6 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QTest>
-
 #include <memory>
 
 // The window on screen as the tray menu opens it, over a fresh store holding `preset`.

@@ -74,7 +74,7 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(m_window.status(), text, 9000);
         const QColor color = m_window.control("serverStatusLabel")->palette().color(QPalette::WindowText);
         QCOMPARE(color, answer == 200 ? QColor(0x1e, 0x8e, 0x3e) : QColor(0xd9, 0x30, 0x25));
-        QCOMPARE(server.requests, answer < 0 ? QStringList() : QStringList{u"GET /health HTTP/1.1"_qs});
+        QCOMPARE(server.requests, answer < 0 ? QStringList() : QStringList {u"GET /health HTTP/1.1"_qs});
         QVERIFY(answer != 0 || clock.elapsed() >= 4700); // Qt's coarse timer: up to 5 % early
         QVERIFY(!Settings::shared().contains(u"serverURL"_qs));
     }

@@ -1,5 +1,4 @@
 #include "settings_window_test_support.h"
-
 #include "text/scalar_order.h"
 #include "text/text_post_processor.h"
 
@@ -58,16 +57,16 @@ private Q_SLOTS:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QStringList>("expected"); // empty: refused
         QTest::newRow("add, trimmed")
-            << -1 << "\t\u3000 Qt\u00a0\u3000" << QStringList{"Beta", "Qt", "Zeta", "alpha", "E\u0301cole"};
+            << -1 << "\t\u3000 Qt\u00a0\u3000" << QStringList {"Beta", "Qt", "Zeta", "alpha", "E\u0301cole"};
         QTest::newRow("add Chinese, after the Latin words")
-            << -1 << "语音识别" << QStringList{"Beta", "Zeta", "alpha", "E\u0301cole", "语音识别"};
+            << -1 << "语音识别" << QStringList {"Beta", "Zeta", "alpha", "E\u0301cole", "语音识别"};
         QTest::newRow("add a comma") << -1 << "a,b" << QStringList();
         QTest::newRow("add only spaces") << -1 << " \u3000\t " << QStringList();
         QTest::newRow("add a duplicate once trimmed") << -1 << "\u3000Zeta " << QStringList();
         QTest::newRow("edit, trimmed and re-sorted")
-            << 1 << "\u3000 Gamma\t" << QStringList{"Beta", "Gamma", "alpha", "E\u0301cole"};
+            << 1 << "\u3000 Gamma\t" << QStringList {"Beta", "Gamma", "alpha", "E\u0301cole"};
         QTest::newRow("edit to a duplicate")
-            << 1 << "Beta" << QStringList{"Beta", "Beta", "alpha", "E\u0301cole"};
+            << 1 << "Beta" << QStringList {"Beta", "Beta", "alpha", "E\u0301cole"};
         QTest::newRow("edit to empty") << 1 << "" << QStringList();
         QTest::newRow("edit to a comma") << 1 << "Ze,ta" << QStringList();
     }
@@ -102,7 +101,7 @@ private Q_SLOTS:
         expect(kShown, kStored);
         select(2);
         click("deleteButton");
-        const QStringList left{u"Beta"_qs, u"Zeta"_qs, u"E\u0301cole"_qs};
+        const QStringList left {u"Beta"_qs, u"Zeta"_qs, u"E\u0301cole"_qs};
         expect(left, left);
         // Escape chooses "取消", Return the default "恢复".
         for (const Qt::Key key : {Qt::Key_Escape, Qt::Key_Return}) {

@@ -1,6 +1,5 @@
-#include "settings_window_test_support.h"
-
 #include "settings/notification_center.h"
+#include "settings_window_test_support.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -29,23 +28,23 @@ private Q_SLOTS:
         QTest::addColumn<QVariantMap>("saved");
         QTest::addColumn<QByteArray>("focus"); // of the Return that saves
         QTest::newRow("fresh installation")
-            << QVariantMap{} << "自动检测"
-            << QVariantMap{{"useLocalServer", false}, {"serverURL", Settings::defaultRemoteServerURL()},
+            << QVariantMap {} << "自动检测"
+            << QVariantMap {{"useLocalServer", false}, {"serverURL", Settings::defaultRemoteServerURL()},
                    {"launchAtLogin", false}, {"language", "auto"}, {"triggerKey", "fn"},
                    {"enableFillerRemoval", true}, {"enableCJKSpacing", true}, {"enableHotwords", true},
                    {"translationServerURL", Settings::defaultTranslationServerURL()}}
             << QByteArray("saveButton");
-        const QVariantMap all{{"useLocalServer", true},
+        const QVariantMap all {{"useLocalServer", true},
             {"serverURL", " http://10.1.2.3:9000/api/transcribe "}, {"launchAtLogin", true},
             {"language", "ja"}, {"triggerKey", "rightCommand"}, {"enableFillerRemoval", false},
             {"enableCJKSpacing", false}, {"enableHotwords", false},
             {"translationServerURL", "http://10.1.2.3:5000/translate"}};
         QTest::newRow("everything changed") << all << "日本語" << all << QByteArray("launchAtLoginCheckbox");
         QTest::newRow("unknown language, capitalised key")
-            << QVariantMap{{"language", "fr"}, {"triggerKey", "Control"}} << "自动检测"
-            << QVariantMap{{"language", "auto"}, {"triggerKey", "fn"}} << QByteArray("testButton");
-        QTest::newRow("empty URL") << QVariantMap{{"serverURL", ""}} << "自动检测"
-                                   << QVariantMap{{"serverURL", ""}} << QByteArray("serverTextField");
+            << QVariantMap {{"language", "fr"}, {"triggerKey", "Control"}} << "自动检测"
+            << QVariantMap {{"language", "auto"}, {"triggerKey", "fn"}} << QByteArray("testButton");
+        QTest::newRow("empty URL") << QVariantMap {{"serverURL", ""}} << "自动检测"
+                                   << QVariantMap {{"serverURL", ""}} << QByteArray("serverTextField");
     }
     void loadsAndSavesStoredValues()
     {

@@ -16,7 +16,8 @@
 struct SetupTestBench {
     QTemporaryDir resources;
     // The clean-up of orphans reaches only this bench's own servers.
-    LocalServerManager server{LocalServerOptions{.orphanPattern = resources.filePath(u"local_server.py"_qs)}};
+    LocalServerManager server {
+        LocalServerOptions {.orphanPattern = resources.filePath(u"local_server.py"_qs)}};
     std::unique_ptr<SetupWindowController> wizard;
     int completions = 0;
 

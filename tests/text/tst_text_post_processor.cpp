@@ -79,11 +79,11 @@ void TestTextPostProcessor::defaultHotwordsAreTheBuiltInList()
 
 void TestTextPostProcessor::scalarOrderIgnoresLocaleAndNormalises()
 {
-    QStringList list = { u"b"_qs, u"Z"_qs, u"a"_qs, u"中"_qs, u"e\u0301"_qs, u"é"_qs, u"😀"_qs, u"ｚ"_qs };
+    QStringList list = {u"b"_qs, u"Z"_qs, u"a"_qs, u"中"_qs, u"e\u0301"_qs, u"é"_qs, u"😀"_qs, u"ｚ"_qs};
     sortByUnicodeScalars(list);
     // Upper case before lower case; the decomposed é sorts with the composed one.
-    QCOMPARE(list,
-        (QStringList { u"Z"_qs, u"a"_qs, u"b"_qs, u"e\u0301"_qs, u"é"_qs, u"中"_qs, u"ｚ"_qs, u"😀"_qs }));
+    QCOMPARE(
+        list, (QStringList {u"Z"_qs, u"a"_qs, u"b"_qs, u"e\u0301"_qs, u"é"_qs, u"中"_qs, u"ｚ"_qs, u"😀"_qs}));
 }
 
 QTEST_APPLESS_MAIN(TestTextPostProcessor)

@@ -18,10 +18,10 @@ private:
     struct Rig {
         FakeUi ui;
         LibreTranslateEngine engine;
-        TranslationService service { engine };
-        TranslationPipeline pipeline { ui, service, [this](const QString& text) { ui.calls << text; },
-            limitMs };
-        QSignalSpy finished { &pipeline, &TranslationPipeline::finished };
+        TranslationService service {engine};
+        TranslationPipeline pipeline {
+            ui, service, [this](const QString& text) { ui.calls << text; }, limitMs};
+        QSignalSpy finished {&pipeline, &TranslationPipeline::finished};
     };
 
     void useEngine(const QString& address)
@@ -68,8 +68,8 @@ private Q_SLOTS:
         // A failure falls back at once; a late translation no earlier than the limit.
         const qint64 elapsed = clock.elapsed();
         QVERIFY2(late ? elapsed >= limitMs : elapsed < limitMs / 2, qPrintable(QString::number(elapsed)));
-        const QStringList fallback { "翻译超时，输出原文 #ff9500", "hide 1.5", "我们用 Qt 写代码" };
-        const QStringList success { "orderOut", "en:我们用 Qt 写代码" };
+        const QStringList fallback {"翻译超时，输出原文 #ff9500", "hide 1.5", "我们用 Qt 写代码"};
+        const QStringList success {"orderOut", "en:我们用 Qt 写代码"};
         QCOMPARE(rig.ui.calls.mid(1), translated ? success : fallback);
         if (late) {
             waitForLaterReply(2); // the late translation came, and was not typed

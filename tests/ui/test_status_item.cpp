@@ -33,8 +33,8 @@ private Q_SLOTS:
         for (QAction* a : item->menu()->actions())
             entries << a->text() + (a->shortcut().isEmpty() ? QString() : u' ' + a->shortcut().toString());
         QCOMPARE(entries,
-            (QStringList { "按住 右 ⌘ 键说话", "双击→英文  三击→日文", "", "本地服务: ✅ 运行中",
-                "统计: 1字 · 85字/分", "", "设置... Ctrl+,", "使用统计", "", "关于 Parlix", "退出 Ctrl+Q" }));
+            (QStringList {"按住 右 ⌘ 键说话", "双击→英文  三击→日文", "", "本地服务: ✅ 运行中",
+                "统计: 1字 · 85字/分", "", "设置... Ctrl+,", "使用统计", "", "关于 Parlix", "退出 Ctrl+Q"}));
         item->menuWillOpen();
         item.reset();
         pending.at(2)(false);

@@ -34,7 +34,7 @@ private Q_SLOTS:
         QCOMPARE(QGuiApplication::focusWindow(), editor.windowHandle());
         QProcess xprop; // what a window manager reads
         xprop.start(QStringLiteral("xprop"),
-            { QStringLiteral("-id"), QString::number(toast.winId()), QStringLiteral("WM_HINTS") });
+            {QStringLiteral("-id"), QString::number(toast.winId()), QStringLiteral("WM_HINTS")});
         QVERIFY(xprop.waitForFinished());
         QVERIFY(xprop.readAllStandardOutput().contains("input focus: False"));
     }

@@ -8,7 +8,7 @@ private Q_SLOTS:
     void noTrayMessage()
     {
         QProcess demo;
-        demo.start(QStringLiteral(PARLIX_TRAY_MENU_DEMO), { QStringLiteral("--exit-after-setup") });
+        demo.start(QStringLiteral(PARLIX_TRAY_MENU_DEMO), {QStringLiteral("--exit-after-setup")});
         QVERIFY(demo.waitForFinished(20000));
         QCOMPARE(demo.exitCode(), 0);
         QCOMPARE(demo.readAllStandardOutput(), QByteArray("未找到系统托盘，Parlix 将在后台继续运行\n"));

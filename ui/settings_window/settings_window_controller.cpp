@@ -32,9 +32,9 @@ static constexpr int kHotwordCountTag = 200;
 
 // Language pop-up positions and the codes they store.
 static const std::array<QString, 4> kLanguageCodes
-    = { QStringLiteral("auto"), QStringLiteral("zh"), QStringLiteral("en"), QStringLiteral("ja") };
-static const std::array<QString, 4> kLanguageTitles = { QStringLiteral("自动检测"), QStringLiteral("中文"),
-    QStringLiteral("English"), QStringLiteral("日本語") };
+    = {QStringLiteral("auto"), QStringLiteral("zh"), QStringLiteral("en"), QStringLiteral("ja")};
+static const std::array<QString, 4> kLanguageTitles = {
+    QStringLiteral("自动检测"), QStringLiteral("中文"), QStringLiteral("English"), QStringLiteral("日本語")};
 
 // The layout is drawn with the origin at the bottom left; Qt's is at the top left.
 static void place(QWidget* widget, int x, int y, int width, int height, int parentHeight = kPageHeight)

@@ -25,7 +25,7 @@ constexpr auto kStopTimeout = std::chrono::milliseconds(100);
 
 pa_simple* openStream(int* err)
 {
-    const pa_sample_spec spec {PA_SAMPLE_S16LE, WavWriter::kSampleRate, 1};
+    const pa_sample_spec sampleFormat {PA_SAMPLE_S16LE, WavWriter::kSampleRate, 1};
     pa_buffer_attr attr;
     attr.maxlength = uint32_t(-1);
     attr.tlength = uint32_t(-1);
@@ -33,7 +33,7 @@ pa_simple* openStream(int* err)
     attr.minreq = uint32_t(-1);
     attr.fragsize = kFragmentBytes;
     return pa_simple_new(
-        nullptr, "Parlix", PA_STREAM_RECORD, nullptr, "Dictation", &spec, nullptr, &attr, err);
+        nullptr, "Parlix", PA_STREAM_RECORD, nullptr, "Dictation", &sampleFormat, nullptr, &attr, err);
 }
 
 QString openError(int err)

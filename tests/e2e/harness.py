@@ -6,9 +6,7 @@ import os
 import queue
 import shutil
 import signal
-import socket
 import subprocess
-import sys
 import tempfile
 import threading
 import time
@@ -17,16 +15,18 @@ from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 PARLIX = os.environ.get("PARLIX_BIN", "")
 HERE = os.path.dirname(os.path.abspath(__file__))
+SUPER_R, CONTROL_L = "134", "37"
 
-SUPER_R = "134"
-CONTROL_L = "37"
+# Control positions in the settings window (window-relative pixels; the layout is fixed).
+TRIGGER_POPUP, LAUNCH_AT_LOGIN_CHECKBOX, SAVE_BUTTON = (190, 170), (37, 209), (460, 432)
+TEXT_TAB, CJK_SPACING_CHECKBOX, ADD_HOTWORD_BUTTON = (97, 22), (37, 111), (442, 200)
 
 
 def need_desktop(testcase):
     for var in ("DISPLAY", "PULSE_SERVER", "PARLIX_MIC_QUEUE"):
         if not os.environ.get(var):
             testcase.skipTest(f"{var} is not set: run inside tests/tools/test-session.sh")
-    if not PARLIX or not os.path.exists(PARLIX):
+    if not os.path.exists(PARLIX):
         testcase.skipTest("PARLIX_BIN does not name the built parlix")
 
 
@@ -40,98 +40,55 @@ def wait_until(predicate, timeout, interval=0.05):
     return predicate()
 
 
-# --- a private home -------------------------------------------------------------------
-
 class Home:
     def __init__(self):
         self.root = tempfile.mkdtemp(prefix="parlix-e2e-")
         self.config = os.path.join(self.root, ".config")
-        self.data = os.path.join(self.root, ".local", "share")
-        os.makedirs(os.path.join(self.config, "Parlix"))
-        os.makedirs(self.data)
-
-    @property
-    def conf_path(self):
-        return os.path.join(self.config, "Parlix", "Parlix.conf")
-
-    @property
-    def app_support(self):
-        return os.path.join(self.data, "Parlix")
+        self.app_support = os.path.join(self.root, ".local", "share", "Parlix")
+        self.conf_path = os.path.join(self.config, "Parlix", "Parlix.conf")
+        os.makedirs(os.path.dirname(self.conf_path))
 
     def write_settings(self, values):
-        lines = ["[General]"]
-        for key, value in values.items():
-            if isinstance(value, bool):
-                value = "true" if value else "false"
-            lines.append(f"{key}={value}")
+        text = {True: "true", False: "false"}
         with open(self.conf_path, "w", encoding="utf-8") as f:
-            f.write("\n".join(lines) + "\n")
+            f.write("[General]\n" + "".join(f"{k}={text.get(v, v)}\n" for k, v in values.items()))
 
     def read_settings(self):
-        values = {}
-        try:
-            with open(self.conf_path, encoding="utf-8") as f:
-                for line in f:
-                    if "=" in line and not line.startswith("["):
-                        k, v = line.rstrip("\n").split("=", 1)
-                        values[k] = v
-        except FileNotFoundError:
-            pass
-        return values
+        if not os.path.exists(self.conf_path):
+            return {}
+        with open(self.conf_path, encoding="utf-8") as f:
+            return dict(line.rstrip("\n").split("=", 1) for line in f if "=" in line)
 
     def env(self, extra=None):
-        env = dict(os.environ)
-        env.update({
-            "HOME": self.root,
-            "XDG_CONFIG_HOME": self.config,
-            "XDG_DATA_HOME": self.data,
-            "XDG_CACHE_HOME": os.path.join(self.root, ".cache"),
-            "QT_QPA_PLATFORM": "xcb",
-        })
+        env = dict(os.environ, HOME=self.root, XDG_CONFIG_HOME=self.config, QT_QPA_PLATFORM="xcb",
+                   XDG_DATA_HOME=os.path.dirname(self.app_support))
         env.pop("PARLIX_RESOURCES_DIR", None)
-        if extra:
-            env.update(extra)
+        env.update(extra or {})
         return env
 
     def cleanup(self):
         shutil.rmtree(self.root, ignore_errors=True)
 
 
-# --- Parlix itself --------------------------------------------------------------------
-
 class Parlix:
     def __init__(self, home, extra_env=None, binary=None):
         self.lines = []
-        self._new = threading.Condition()
-        self.proc = subprocess.Popen(
-            [binary or PARLIX], env=home.env(extra_env), stdout=subprocess.PIPE,
-            stderr=subprocess.STDOUT, cwd=home.root)
+        self.proc = subprocess.Popen([binary or PARLIX], env=home.env(extra_env), cwd=home.root,
+                                     stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
         threading.Thread(target=self._read, daemon=True).start()
 
     def _read(self):
         try:
             for raw in self.proc.stdout:
-                line = raw.decode("utf-8", "replace").rstrip("\n")
-                with self._new:
-                    self.lines.append(line)
-                    self._new.notify_all()
+                self.lines.append(raw.decode("utf-8", "replace").rstrip("\n"))
         except (ValueError, OSError):
             pass  # closed by stop()
 
     def wait_for_line(self, text, timeout=20):
-        deadline = time.monotonic() + timeout
-        with self._new:
-            while True:
-                if any(text in line for line in self.lines):
-                    return True
-                remaining = deadline - time.monotonic()
-                if remaining <= 0:
-                    return False
-                self._new.wait(remaining)
+        return bool(wait_until(lambda: any(text in line for line in list(self.lines)), timeout))
 
     def output(self):
-        with self._new:
-            return "\n".join(self.lines)
+        return "\n".join(self.lines)
 
     def stop(self):
         if self.proc.poll() is None:
@@ -144,8 +101,6 @@ class Parlix:
         self.proc.stdout.close()
 
 
-# --- hands and voice ------------------------------------------------------------------
-
 def key_down(code):
     subprocess.run(["xdotool", "keydown", code], check=True)
 
@@ -154,47 +109,40 @@ def key_up(code):
     subprocess.run(["xdotool", "keyup", code], check=True)
 
 
-def tap(code, hold=0.08):
+def tap(code):
     key_down(code)
-    time.sleep(hold)
+    time.sleep(0.08)
     key_up(code)
 
 
-_speech_cache = {}
-
-
-def speech_raw(text):
-    """16 kHz mono s16le speech of text, made once per text."""
-    if text not in _speech_cache:
-        d = tempfile.mkdtemp(prefix="parlix-voice-")
-        wav = os.path.join(d, "x.wav")
-        raw = os.path.join(d, "x.raw")
-        subprocess.run(["espeak-ng", "-v", "en-us+m3", "-s", "140", "-w", wav, text], check=True)
-        subprocess.run(["sox", wav, "-r", "16000", "-c", "1", "-b", "16", "-e", "signed-integer",
-                        "-t", "raw", raw], check=True)
-        _speech_cache[text] = raw
-    return _speech_cache[text]
+_speech = {}
 
 
 def speak(text):
-    """Plays the speech into the microphone in real time; returns its length in seconds."""
-    raw = speech_raw(text)
+    """Plays espeak-ng speech of text into the microphone in real time; returns its length
+    in seconds."""
+    if text not in _speech:
+        d = tempfile.mkdtemp(prefix="parlix-voice-")
+        wav, raw = os.path.join(d, "x.wav"), os.path.join(d, "x.raw")
+        subprocess.run(["espeak-ng", "-v", "en-us+m3", "-s", "140", "-w", wav, text], check=True)
+        subprocess.run(["sox", wav, "-r", "16000", "-c", "1", "-b", "16", "-e", "signed-integer",
+                        "-t", "raw", raw], check=True)
+        _speech[text] = raw
     q = os.environ["PARLIX_MIC_QUEUE"]
     tmp = os.path.join(q, f".{uuid.uuid4().hex}")
-    shutil.copyfile(raw, tmp)
+    shutil.copyfile(_speech[text], tmp)
     os.rename(tmp, os.path.join(q, f"{time.time_ns()}.raw"))
-    return os.path.getsize(raw) / 32000.0
+    return os.path.getsize(_speech[text]) / 32000.0
 
 
-def dictate(text, key=SUPER_R, taps=0, lead=0.3, tail=0.6):
+def dictate(text, key=SUPER_R, taps=0):
     """Taps the trigger key `taps` times, then holds it while speaking text."""
     for _ in range(taps):
         tap(key)
         time.sleep(0.15)
     key_down(key)
-    time.sleep(lead)
-    seconds = speak(text) if text else 1.0
-    time.sleep(seconds + tail)
+    time.sleep(0.3)
+    time.sleep(speak(text) + 0.6)
     key_up(key)
 
 
@@ -205,8 +153,7 @@ def find_window(name, timeout=10):
 
 
 def click(win, point):
-    subprocess.run(["xdotool", "mousemove", "--window", win, str(point[0]), str(point[1]), "click", "1"],
-                   check=True)
+    subprocess.run(["xdotool", "mousemove", "--window", win, *map(str, point), "click", "1"], check=True)
     time.sleep(0.3)
 
 
@@ -218,15 +165,6 @@ def open_settings_window():
     click(panel, (15, 16))
     subprocess.run(["xdotool", "key", "Down", "Return"], check=True)
     return find_window("Parlix 设置")
-
-
-# Control positions in the settings window (window-relative pixels; the layout is fixed).
-TRIGGER_POPUP = (190, 170)
-LAUNCH_AT_LOGIN_CHECKBOX = (37, 209)
-TEXT_TAB = (97, 22)
-CJK_SPACING_CHECKBOX = (37, 111)
-ADD_HOTWORD_BUTTON = (442, 200)
-SAVE_BUTTON = (460, 432)
 
 
 def clipboard():
@@ -254,17 +192,13 @@ class Receiver:
     """A Tk text window that takes the keyboard focus and reports what it holds."""
 
     def __init__(self):
-        self.dir = tempfile.mkdtemp(prefix="parlix-receiver-")
-        self.out = os.path.join(self.dir, "content.txt")
+        self.out = os.path.join(tempfile.mkdtemp(prefix="parlix-receiver-"), "content.txt")
         self.proc = subprocess.Popen(["/usr/bin/python3", os.path.join(HERE, "receiver.py"), self.out])
         assert wait_until(lambda: os.path.exists(self.out), 10), "receiver window did not start"
 
     def text(self):
-        try:
-            with open(self.out, encoding="utf-8") as f:
-                return f.read()
-        except FileNotFoundError:
-            return ""
+        with open(self.out, encoding="utf-8") as f:
+            return f.read()
 
     def wait_for(self, predicate, timeout=20):
         return wait_until(lambda: predicate(self.text()), timeout)
@@ -272,28 +206,23 @@ class Receiver:
     def stop(self):
         self.proc.terminate()
         self.proc.wait()
-        shutil.rmtree(self.dir, ignore_errors=True)
+        shutil.rmtree(os.path.dirname(self.out), ignore_errors=True)
 
-
-# --- stand-in servers -----------------------------------------------------------------
 
 def parse_multipart(body, content_type):
     boundary = content_type.split("boundary=", 1)[1].encode()
     fields = {}
-    for part in body.split(b"--" + boundary)[1:]:
-        if part.startswith(b"--"):
-            break
+    for part in body.split(b"--" + boundary)[1:-1]:
         head, _, value = part[2:].partition(b"\r\n\r\n")
-        name = head.split(b'name="', 1)[1].split(b'"', 1)[0].decode()
-        fields[name] = value[:-2]
+        fields[head.split(b'name="', 1)[1].split(b'"', 1)[0].decode()] = value[:-2]
     return fields
 
 
 class StubServer:
-    """A stdlib HTTP server on a free port; `respond(handler, body)` returns
-    (status, bytes) or None to never answer."""
+    """A stdlib HTTP server on a free port answering every request with the JSON of
+    reply(); it keeps (path, headers, body) of each request."""
 
-    def __init__(self, respond):
+    def __init__(self, reply):
         self.requests = queue.Queue()
         outer = self
 
@@ -301,21 +230,11 @@ class StubServer:
             def log_message(self, *args):
                 pass
 
-            def do_GET(self):
-                self._answer(b"")
-
             def do_POST(self):
-                length = int(self.headers.get("Content-Length", "0"))
-                self._answer(self.rfile.read(length))
-
-            def _answer(self, body):
+                body = self.rfile.read(int(self.headers.get("Content-Length", "0")))
                 outer.requests.put((self.path, dict(self.headers), body))
-                result = respond(self, body)
-                if result is None:
-                    time.sleep(60)
-                    return
-                status, payload = result
-                self.send_response(status)
+                payload = json.dumps(reply(), ensure_ascii=False).encode("utf-8")
+                self.send_response(200)
                 self.send_header("Content-Type", "application/json")
                 self.send_header("Content-Length", str(len(payload)))
                 self.end_headers()
@@ -323,26 +242,19 @@ class StubServer:
 
         self.httpd = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
         self.httpd.daemon_threads = True
-        self.port = self.httpd.server_address[1]
         threading.Thread(target=self.httpd.serve_forever, daemon=True).start()
 
     def url(self, path):
-        return f"http://127.0.0.1:{self.port}{path}"
+        return f"http://127.0.0.1:{self.httpd.server_address[1]}{path}"
 
     def stop(self):
         self.httpd.shutdown()
         self.httpd.server_close()
 
 
-def json_reply(obj, status=200):
-    return status, json.dumps(obj, ensure_ascii=False).encode("utf-8")
-
-
 def processes_matching(text):
     found = []
-    for pid in os.listdir("/proc"):
-        if not pid.isdigit():
-            continue
+    for pid in filter(str.isdigit, os.listdir("/proc")):
         try:
             with open(f"/proc/{pid}/cmdline", "rb") as f:
                 cmd = f.read().replace(b"\0", b" ").decode("utf-8", "replace")

@@ -14,9 +14,9 @@ class RemoteDictation(unittest.TestCase):
     def setUp(self):
         h.need_desktop(self)
         self.reply = {"success": True, "text": "我用Python写代码"}
-        self.asr = h.StubServer(lambda handler, body: h.json_reply(self.reply))
+        self.asr = h.StubServer(lambda: self.reply)
         self.translation = {"translatedText": "I write code in Python"}
-        self.engine = h.StubServer(lambda handler, body: h.json_reply(self.translation))
+        self.engine = h.StubServer(lambda: self.translation)
         self.home = h.Home()
         self.home.write_settings({
             "setupCompleted": True,

@@ -9,7 +9,7 @@ import harness as h
 class SettingsWindow(unittest.TestCase):
     def setUp(self):
         h.need_desktop(self)
-        self.asr = h.StubServer(lambda handler, body: h.json_reply({"text": "我用Python写代码"}))
+        self.asr = h.StubServer(lambda: {"text": "我用Python写代码"})
         self.home = h.Home()
         self.home.write_settings({"setupCompleted": True, "triggerKey": "control",
                                   "serverURL": self.asr.url("/api/transcribe")})

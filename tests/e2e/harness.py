@@ -167,6 +167,26 @@ def open_settings_window():
     return find_window("Parlix 设置")
 
 
+def offline_recogniser(home, prepared):
+    """The environment for Parlix's own recogniser on the offline English engine. No uv can
+    be installed here: the stand-in on PATH makes the venv the way that engine needs it
+    (with Debian's site packages). prepared: make the venv now rather than through setup."""
+    bin_dir = os.path.join(home.root, "bin")
+    os.makedirs(bin_dir, exist_ok=True)
+    with open(os.path.join(bin_dir, "uv"), "w") as f:
+        f.write('#!/bin/sh\n[ "$1" = venv ] || exit 0\n'
+                'exec /usr/bin/python3 -m venv --system-site-packages --without-pip "$2"\n')
+    os.chmod(os.path.join(bin_dir, "uv"), 0o755)
+    if prepared:
+        subprocess.run([os.path.join(bin_dir, "uv"), "venv", os.path.join(home.app_support, "venv")],
+                       check=True)
+    return {"PATH": bin_dir + ":" + os.environ["PATH"], "PARLIX_ASR_ENGINE": "pocketsphinx"}
+
+
+def server_processes():
+    return [p for p in processes_matching("local_server.py") if "python" in p[1]]
+
+
 def clipboard():
     r = subprocess.run(["xclip", "-selection", "clipboard", "-o"], capture_output=True, timeout=5)
     return r.stdout.decode("utf-8", "replace") if r.returncode == 0 else None

@@ -6,7 +6,6 @@ import os
 import shutil
 import subprocess
 import tempfile
-import time
 import unittest
 
 import harness as h
@@ -50,23 +49,10 @@ class InstallTree(unittest.TestCase):
         h.need_desktop(self)
         home = h.Home()
         try:
-            # A prepared local environment: the server the installed Parlix starts must be
-            # the script under <prefix>/share/parlix.
-            venv = os.path.join(home.app_support, "venv")
-            subprocess.run(["/usr/bin/python3", "-m", "venv", "--system-site-packages", "--without-pip",
-                            venv], check=True)
-            os.makedirs(os.path.join(home.app_support, "Fun-ASR-Nano-2512"))
-            open(os.path.join(home.app_support, "Fun-ASR-Nano-2512", "model.pt"), "w").close()
-            uv = os.path.join(home.root, "bin", "uv")
-            os.makedirs(os.path.dirname(uv))
-            with open(uv, "w") as f:
-                f.write("#!/bin/sh\nexit 0\n")
-            os.chmod(uv, 0o755)
-            home.write_settings({"setupCompleted": True, "useLocalServer": True,
-                                 "hotwordsInitialized": True})
-            parlix = h.Parlix(home, {"PATH": os.path.dirname(uv) + ":" + os.environ["PATH"],
-                                     "PARLIX_ASR_ENGINE": "pocketsphinx"},
-                              binary=f"{self.prefix}/bin/parlix")
+            # The server the installed Parlix starts must be the script under <prefix>/share/parlix.
+            env = h.offline_recogniser(home, prepared=True)
+            home.write_settings({"setupCompleted": True, "useLocalServer": True})
+            parlix = h.Parlix(home, env, binary=f"{self.prefix}/bin/parlix")
             try:
                 script = f"{self.prefix}/share/parlix/local_server.py"
                 self.assertTrue(h.wait_until(lambda: h.processes_matching(script), 30),
@@ -74,7 +60,7 @@ class InstallTree(unittest.TestCase):
                 self.switch_launch_at_login(home)
             finally:
                 parlix.stop()
-            self.assertFalse(h.wait_until(lambda: not h.processes_matching("local_server.py"), 5) is False)
+            self.assertTrue(h.wait_until(lambda: not h.server_processes(), 5))
         finally:
             home.cleanup()
 

@@ -12,28 +12,10 @@ SPOKEN = "hello world testing one two three"
 RECOGNISED = "hello world testing 1 2 3"  # the server applies inverse text normalisation
 
 
-def install_uv_stand_in(home):
-    """No uv can be installed here: this one makes the environment the way the offline
-    engine needs it (with Debian's site packages)."""
-    bin_dir = os.path.join(home.root, "bin")
-    os.makedirs(bin_dir, exist_ok=True)
-    uv = os.path.join(bin_dir, "uv")
-    with open(uv, "w") as f:
-        f.write('#!/bin/sh\n[ "$1" = venv ] || exit 0\n'
-                'exec /usr/bin/python3 -m venv --system-site-packages --without-pip "$2"\n')
-    os.chmod(uv, 0o755)
-    return {"PATH": bin_dir + ":" + os.environ["PATH"], "PARLIX_ASR_ENGINE": "pocketsphinx"}
-
-
-def server_processes():
-    return [p for p in h.processes_matching("local_server.py") if "python" in p[1]]
-
-
 class LocalDictation(unittest.TestCase):
     def setUp(self):
         h.need_desktop(self)
         self.home = h.Home()
-        self.env = install_uv_stand_in(self.home)
         self.receiver = h.Receiver()
         self.parlix = None
 
@@ -44,8 +26,7 @@ class LocalDictation(unittest.TestCase):
         self.home.cleanup()
 
     def prepare_environment(self):
-        subprocess.run(["/usr/bin/python3", "-m", "venv", "--system-site-packages", "--without-pip",
-                        os.path.join(self.home.app_support, "venv")], check=True)
+        self.env = h.offline_recogniser(self.home, prepared=True)
         self.home.write_settings({"setupCompleted": True, "useLocalServer": True,
                                   "triggerKey": "rightCommand"})
 
@@ -57,9 +38,9 @@ class LocalDictation(unittest.TestCase):
         h.dictate(SPOKEN)
         self.assertTrue(self.receiver.wait_for(lambda t: RECOGNISED in t, 30),
                         f"receiver holds {self.receiver.text()!r}\n{self.parlix.output()}")
-        self.assertTrue(server_processes())
+        self.assertTrue(h.server_processes())
         self.parlix.stop()  # SIGTERM: an orderly quit stops the server
-        self.assertTrue(h.wait_until(lambda: not server_processes(), 5), server_processes())
+        self.assertTrue(h.wait_until(lambda: not h.server_processes(), 5), h.server_processes())
 
     def test_a_crash_of_parlix_takes_the_server_with_it(self):
         self.prepare_environment()
@@ -67,10 +48,11 @@ class LocalDictation(unittest.TestCase):
         self.assertTrue(self.parlix.wait_for_line("本地服务器已就绪", 60), self.parlix.output())
         self.parlix.proc.send_signal(signal.SIGKILL)
         self.parlix.proc.wait()
-        self.assertTrue(h.wait_until(lambda: not server_processes(), 5), server_processes())
+        self.assertTrue(h.wait_until(lambda: not h.server_processes(), 5), h.server_processes())
 
     def test_first_run_wizard_prepares_the_local_recogniser(self):
         self.home.write_settings({"triggerKey": "rightCommand"})
+        self.env = h.offline_recogniser(self.home, prepared=False)
         self.parlix = h.Parlix(self.home, self.env)
         wizard = h.wait_until(lambda: subprocess.run(
             ["xdotool", "search", "--name", "^Parlix 设置$"], capture_output=True, text=True).stdout.split(), 15)
@@ -82,7 +64,7 @@ class LocalDictation(unittest.TestCase):
         self.assertTrue(h.wait_until(
             lambda: os.path.exists(os.path.join(self.home.app_support, "venv", "bin", "python3")), 30))
         # Ready: the wizard's health loop finds the server; Return now finishes the set-up.
-        self.assertTrue(h.wait_until(lambda: server_processes(), 30))
+        self.assertTrue(h.wait_until(lambda: h.server_processes(), 30))
         settings_done = False
         deadline = time.monotonic() + 60
         while time.monotonic() < deadline and not settings_done:
@@ -94,7 +76,7 @@ class LocalDictation(unittest.TestCase):
         settings = self.home.read_settings()
         self.assertEqual(settings.get("useLocalServer"), "true")
         self.assertEqual(settings.get("setupCompleted"), "true")
-        self.assertEqual(len(server_processes()), 1)  # the wizard's server, not a second one
+        self.assertEqual(len(h.server_processes()), 1)  # the wizard's server, not a second one
         self.receiver.stop()
         self.receiver = h.Receiver()
         time.sleep(2.5)  # the readiness poll (every 2 s) lets recordings in

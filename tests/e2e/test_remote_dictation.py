@@ -1,7 +1,6 @@
 """A person dictating with Parlix in remote mode: hold right Super, speak, release, and the
 cleaned text lands in the focused window; taps first ask for a translation."""
 import json
-import os
 import time
 import unittest
 

@@ -1,25 +1,136 @@
-#include "settings/notification_center.h"
-#include "settings_window_test_support.h"
+#include "settings/settings.h"
+#include "text/scalar_order.h"
+#include "text/text_post_processor.h"
+#include "ui/settings_window/settings_window_controller.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QDeadlineTimer>
+#include <QLabel>
 #include <QLineEdit>
-#include <QSignalSpy>
+#include <QPointer>
+#include <QSettings>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
 #include <QTimer>
 
+// Read through a second handle: what is really on disk.
+static QVariant stored(const QString& key)
+{
+    return QSettings(Settings::shared().fileName(), QSettings::NativeFormat).value(key);
+}
+
+// QTest::keyClicks types Latin-1 only.
+static void replaceText(QWidget* field, const QString& text)
+{
+    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(field, Qt::Key_Backspace);
+    for (const QChar c : text)
+        QTest::sendKeyEvent(QTest::Click, field, Qt::Key_unknown, QString(c), Qt::NoModifier);
+}
+
+// The dialog a click opens blocks in its own event loop: act from inside that loop.
+static void whenModalAppears(std::function<void(QWidget*)> act)
+{
+    QTimer::singleShot(10, [act] {
+        QVERIFY(QTest::qWaitFor([] { return QApplication::activeModalWidget(); }));
+        act(QApplication::activeModalWidget());
+    });
+}
+
+// HTTP on 127.0.0.1 answering with `status`, or holding the requests until answer() while 0.
+struct StubHttpServer : QTcpServer {
+    explicit StubHttpServer(int status)
+    {
+        connect(this, &QTcpServer::newConnection, this, [this, status] {
+            QTcpSocket* socket = nextPendingConnection();
+            connect(socket, &QTcpSocket::disconnected, this, [this] { ++closed; });
+            connect(socket, &QTcpSocket::readyRead, this, [this, socket, status] {
+                if (!socket->peek(4096).contains("\r\n\r\n"))
+                    return;
+                requests.append(QString::fromLatin1(socket->readLine().trimmed()));
+                held.append(socket);
+                if (status)
+                    answer(status);
+            });
+        });
+        listen(QHostAddress::LocalHost, 0);
+        url = u"http://127.0.0.1:%1/api/transcribe"_qs.arg(serverPort());
+    }
+    void answer(int status)
+    {
+        for (QTcpSocket* socket : std::exchange(held, {})) {
+            socket->write("HTTP/1.1 " + QByteArray::number(status) + " X\r\nContent-Length: 0\r\n\r\n");
+            socket->disconnectFromHost();
+        }
+    }
+
+    QString url;
+    QStringList requests;
+    QList<QTcpSocket*> held;
+    int closed = 0;
+};
+
+// Shown in scalar order of the normalised strings: capitals first, "É" after "z".
+static const QStringList kStored = {u"alpha"_qs, u"Zeta"_qs, u"E\u0301cole"_qs, u"Beta"_qs};
+static const QStringList kShown = {u"Beta"_qs, u"Zeta"_qs, u"alpha"_qs, u"E\u0301cole"_qs};
+
+// The window on screen as the tray menu opens it, over a fresh store.
 class SettingsWindowTest : public QObject {
     Q_OBJECT
 
-    QWidget* control(const char* name) const { return m_window.control(name); }
+    bool open(const QVariantMap& preset = {}, SettingsWindowController::HealthCheck probe = nullptr)
+    {
+        for (const QString& key : QSettings(Settings::shared().fileName(), QSettings::NativeFormat).allKeys())
+            Settings::shared().remove(key);
+        for (auto it = preset.cbegin(); it != preset.cend(); ++it)
+            Settings::shared().setRawValue(it.key(), it.value());
+        m_controller = std::make_unique<SettingsWindowController>(std::move(probe));
+        m_controller->showWindow();
+        return QTest::qWaitForWindowExposed(m_controller->window());
+    }
+    template <class T = QWidget> T* control(const char* name) const
+    {
+        return m_controller->window()->findChild<T*>(QString::fromLatin1(name));
+    }
+    QString status() const { return control<QLabel>("serverStatusLabel")->text(); }
+    void click(const char* name) { QTest::mouseClick(control(name), Qt::LeftButton); }
     void expectSaved(const QVariantMap& values)
     {
-        QTRY_VERIFY(!m_window.controller->window()->isVisible());
+        QTRY_VERIFY(!m_controller->window()->isVisible());
         for (auto it = values.cbegin(); it != values.cend(); ++it)
             QCOMPARE(stored(it.key()).toString(), it.value().toString());
     }
-    OpenSettingsWindow m_window;
+    void testConnection(const QString& url)
+    {
+        replaceText(control("serverTextField"), url);
+        click("testButton");
+    }
+    void showHotwords()
+    {
+        auto* tabs = control<QTabWidget>("tabView");
+        QTest::mouseClick(tabs->tabBar(), Qt::LeftButton, {}, tabs->tabBar()->tabRect(1).center());
+        m_table = control<QTableView>("hotwordTableView");
+    }
+    void select(int row) { m_table->setCurrentIndex(m_table->model()->index(row, 0)); }
+    // An untouched list stays unsorted on disk: loading writes nothing back.
+    void expectHotwords(const QStringList& shown, const QStringList& onDisk)
+    {
+        QStringList rows;
+        for (int row = 0; row < m_table->model()->rowCount(); ++row)
+            rows.append(m_table->model()->index(row, 0).data().toString());
+        QCOMPARE(rows, shown);
+        QCOMPARE(stored(u"hotwords"_qs).toStringList(), onDisk);
+        QCOMPARE(control<QLabel>("hotwordCountLabel")->text(), u"共 %1 个热词"_qs.arg(shown.size()));
+    }
+    std::unique_ptr<SettingsWindowController> m_controller;
+    QTableView* m_table = nullptr;
 
 private Q_SLOTS:
-    void cleanup() { m_window.controller.reset(); }
+    void cleanup() { m_controller.reset(); }
 
     void loadsAndSavesStoredValues_data()
     {
@@ -27,22 +138,19 @@ private Q_SLOTS:
         QTest::addColumn<QString>("language"); // as the pop-up shows it
         QTest::addColumn<QVariantMap>("saved");
         QTest::addColumn<QByteArray>("focus"); // of the Return that saves
-        QTest::newRow("fresh installation")
-            << QVariantMap {} << "自动检测"
+        QTest::newRow("defaults; unknown language, capitalised key")
+            << QVariantMap {{"language", "fr"}, {"triggerKey", "Control"}} << "自动检测"
             << QVariantMap {{"useLocalServer", false}, {"serverURL", Settings::defaultRemoteServerURL()},
                    {"launchAtLogin", false}, {"language", "auto"}, {"triggerKey", "fn"},
                    {"enableFillerRemoval", true}, {"enableCJKSpacing", true}, {"enableHotwords", true},
                    {"translationServerURL", Settings::defaultTranslationServerURL()}}
-            << QByteArray("saveButton");
+            << QByteArray("testButton");
         const QVariantMap all {{"useLocalServer", true},
             {"serverURL", " http://10.1.2.3:9000/api/transcribe "}, {"launchAtLogin", true},
             {"language", "ja"}, {"triggerKey", "rightCommand"}, {"enableFillerRemoval", false},
             {"enableCJKSpacing", false}, {"enableHotwords", false},
             {"translationServerURL", "http://10.1.2.3:5000/translate"}};
         QTest::newRow("everything changed") << all << "日本語" << all << QByteArray("launchAtLoginCheckbox");
-        QTest::newRow("unknown language, capitalised key")
-            << QVariantMap {{"language", "fr"}, {"triggerKey", "Control"}} << "自动检测"
-            << QVariantMap {{"language", "auto"}, {"triggerKey", "fn"}} << QByteArray("testButton");
         QTest::newRow("empty URL") << QVariantMap {{"serverURL", ""}} << "自动检测"
                                    << QVariantMap {{"serverURL", ""}} << QByteArray("serverTextField");
     }
@@ -52,25 +160,22 @@ private Q_SLOTS:
         QFETCH(QString, language);
         QFETCH(QVariantMap, saved);
         QFETCH(QByteArray, focus);
-        QVERIFY(m_window.open(preset));
-        QCOMPARE(m_window.control<QComboBox>("languagePopup")->currentText(), language);
+        QVERIFY(open(preset));
+        QCOMPARE(control<QComboBox>("languagePopup")->currentText(), language);
         QCOMPARE(control("serverTextField")->isEnabled(), !preset.value("useLocalServer").toBool());
         control(focus)->setFocus();
         QTest::keyClick(control(focus), Qt::Key_Return);
         expectSaved(saved);
-        QCOMPARE(m_window.status(), QString()); // no connection test on the way
+        QCOMPARE(status(), QString()); // no connection test on the way
     }
 
     void editsSurviveCloseAndApplyOnSave()
     {
-        QSignalSpy posted(&NotificationCenter::shared(), &NotificationCenter::posted);
-        QVERIFY(m_window.open({{"triggerKey", "control"}}));
-        auto* hint = m_window.control<QLabel>("hintLabel");
-        QCOMPARE(hint->text(), u"按住 Control 键说话，松开自动识别输入"_qs);
+        QVERIFY(open({{"triggerKey", "control"}}));
         // Two steps down each: Control becomes right ⌘, automatic becomes English.
         for (const char* popup : {"triggerKeyPopup", "triggerKeyPopup", "languagePopup", "languagePopup"})
             QTest::keyClick(control(popup), Qt::Key_Down);
-        QCOMPARE(hint->text(), u"按住 右 ⌘ 键说话，松开自动识别输入"_qs);
+        QCOMPARE(control<QLabel>("hintLabel")->text(), u"按住 右 ⌘ 键说话，松开自动识别输入"_qs);
         replaceText(control("serverTextField"), u"http://asr.example/api/transcribe"_qs);
         // On the indicators, where a click always counts; local mode goes on and off again.
         for (const char* name : {"launchAtLoginCheckbox", "localModeCheckbox"})
@@ -79,31 +184,142 @@ private Q_SLOTS:
         QVERIFY(control("translationServerTextField")->isEnabled());
         QTest::mouseClick(control("localModeCheckbox"), Qt::LeftButton, {}, QPoint(6, 10));
 
-        m_window.controller->window()->close();
-        m_window.controller->showWindow();
-        QVERIFY(QTest::qWaitForWindowExposed(m_window.controller->window()));
-        QCOMPARE(
-            m_window.control<QLineEdit>("serverTextField")->text(), u"http://asr.example/api/transcribe"_qs);
+        m_controller->window()->close();
+        m_controller->showWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(m_controller->window()));
         QCOMPARE(stored(u"triggerKey"_qs).toString(), u"control"_qs);
-        QCOMPARE(posted.size(), 0);
-
-        QTest::mouseClick(control("saveButton"), Qt::LeftButton);
+        click("saveButton");
         expectSaved({{"serverURL", "http://asr.example/api/transcribe"}, {"language", "en"},
             {"triggerKey", "rightCommand"}, {"useLocalServer", false}, {"launchAtLogin", true}});
-        QCOMPARE(posted.size(), 1);
-        QCOMPARE(posted.at(0).at(0).toString(), u"TriggerKeyChanged"_qs);
     }
 
     void localStatusFollowsTheProbe()
     {
         std::function<void(bool)> reply;
         const auto probe = [&reply](auto done) { reply = std::move(done); };
-        QVERIFY(m_window.open({{"useLocalServer", true}}, probe));
+        QVERIFY(open({{"useLocalServer", true}}, probe));
         QTimer::singleShot(0, [reply] { reply(false); }); // later, as a real probe's
-        QTRY_COMPARE(m_window.status(), u"⚠️ 本地服务未启动"_qs);
-        QVERIFY(m_window.open({{"useLocalServer", true}}, probe));
-        m_window.controller.reset();
+        QTRY_COMPARE(status(), u"⚠️ 本地服务未启动"_qs);
+        QVERIFY(open({{"useLocalServer", true}}, probe));
+        m_controller.reset();
         reply(true); // after the window is gone: ignored
+    }
+
+    // Each answer after an invalid address, which must send nothing: the server sees one request.
+    void connectionAnswers_data()
+    {
+        QTest::addColumn<QString>("invalid");
+        QTest::addColumn<int>("answer"); // 0: never, -1: the port refuses
+        QTest::addColumn<QString>("text");
+        QTest::newRow("no scheme, 200") << "127.0.0.1:%1/api/transcribe" << 200 << "✅ 连接成功";
+        QTest::newRow("other scheme, 404") << "ftp://127.0.0.1:%1/api/transcribe" << 404 << "❌ 服务器异常";
+        QTest::newRow("bad port, never: 5 s") << "http://127.0.0.1:99999/api/transcribe" << 0 << "❌ 连接失败";
+        QTest::newRow("empty, refused") << "" << -1 << "❌ 连接失败";
+    }
+    void connectionAnswers()
+    {
+        QFETCH(QString, invalid);
+        QFETCH(int, answer);
+        QFETCH(QString, text);
+        StubHttpServer server(answer);
+        if (answer < 0)
+            server.close();
+        QVERIFY(open());
+        testConnection(invalid.contains(u"%1"_qs) ? invalid.arg(server.serverPort()) : invalid);
+        QCOMPARE(status(), u"❌ 无效 URL"_qs);
+        const QDeadlineTimer nearlyFiveSeconds(4700); // Qt's coarse timer: up to 5 % early
+        testConnection(server.url);
+        QCOMPARE(status(), u"测试中..."_qs);
+        QTRY_COMPARE_WITH_TIMEOUT(status(), text, 9000);
+        const QColor color = control("serverStatusLabel")->palette().color(QPalette::WindowText);
+        QCOMPARE(color, answer == 200 ? QColor(0x1e, 0x8e, 0x3e) : QColor(0xd9, 0x30, 0x25));
+        QCOMPARE(server.requests, answer < 0 ? QStringList() : QStringList {u"GET /health HTTP/1.1"_qs});
+        QVERIFY(answer != 0 || nearlyFiveSeconds.hasExpired());
+        QVERIFY(!Settings::shared().contains(u"serverURL"_qs));
+    }
+
+    void lastAnswerWinsAndLateOnesAreIgnored()
+    {
+        StubHttpServer slow(0);
+        StubHttpServer failing(404);
+        QVERIFY(open());
+        testConnection(slow.url);
+        QTRY_COMPARE(slow.requests.size(), 1);
+        testConnection(failing.url);
+        QTRY_COMPARE(status(), u"❌ 服务器异常"_qs);
+        slow.answer(200);
+        QTRY_COMPARE(status(), u"✅ 连接成功"_qs);
+
+        testConnection(slow.url);
+        QTRY_COMPARE(slow.requests.size(), 2);
+        m_controller.reset();
+        slow.answer(200);
+        QTRY_COMPARE(slow.closed, 2);
+    }
+
+    void hotwordAddOrEdit_data()
+    {
+        QTest::addColumn<int>("row"); // -1: a new word through "添加"
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QStringList>("expected"); // empty: refused
+        QTest::newRow("add, trimmed")
+            << -1 << "\t\u3000 Qt\u00a0\u3000" << QStringList {"Beta", "Qt", "Zeta", "alpha", "E\u0301cole"};
+        QTest::newRow("add a comma") << -1 << "a,b" << QStringList();
+        QTest::newRow("add only spaces") << -1 << " \u3000\t " << QStringList();
+        QTest::newRow("add a duplicate once trimmed") << -1 << "\u3000Zeta " << QStringList();
+        QTest::newRow("edit, trimmed and re-sorted")
+            << 1 << "\u3000 Gamma\t" << QStringList {"Beta", "Gamma", "alpha", "E\u0301cole"};
+        QTest::newRow("edit to a duplicate")
+            << 1 << "Beta" << QStringList {"Beta", "Beta", "alpha", "E\u0301cole"};
+        QTest::newRow("edit to empty") << 1 << "" << QStringList();
+        QTest::newRow("edit to a comma") << 1 << "Ze,ta" << QStringList();
+    }
+    void hotwordAddOrEdit()
+    {
+        QFETCH(int, row);
+        QFETCH(QString, typed);
+        QFETCH(QStringList, expected);
+        QVERIFY(open({{"hotwords", kStored}}));
+        showHotwords();
+        const auto type = [&typed](QWidget* field) {
+            QVERIFY(qobject_cast<QLineEdit*>(field)); // keys go wherever the focus is
+            replaceText(field, typed);
+            QTest::keyClick(field, Qt::Key_Return);
+        };
+        if (row < 0) {
+            whenModalAppears([&](QWidget* dialog) { type(dialog->focusWidget()); });
+            click("addButton");
+        } else {
+            select(row);
+            QTest::keyClick(m_table, Qt::Key_F2);
+            QPointer<QWidget> editor = m_controller->window()->focusWidget();
+            type(editor);
+            QTRY_VERIFY(!editor || !editor->isVisible());
+        }
+        QVERIFY(m_controller->window()->isVisible()); // Return ends the edit only
+        expectHotwords(expected.isEmpty() ? kShown : expected, expected.isEmpty() ? kStored : expected);
+    }
+
+    void hotwordDeleteAndReset()
+    {
+        QVERIFY(open({{"hotwords", kStored}}));
+        showHotwords();
+        click("deleteButton"); // nothing selected
+        expectHotwords(kShown, kStored);
+        select(2);
+        click("deleteButton");
+        const QStringList left {u"Beta"_qs, u"Zeta"_qs, u"E\u0301cole"_qs};
+        expectHotwords(left, left);
+        // Escape chooses "取消", Return the default "恢复".
+        for (const Qt::Key key : {Qt::Key_Escape, Qt::Key_Return}) {
+            whenModalAppears([key](QWidget* dialog) { QTest::keyClick(dialog, key); });
+            click("resetButton");
+            if (key == Qt::Key_Escape)
+                expectHotwords(left, left);
+        }
+        QStringList defaults = TextPostProcessor::defaultHotwords();
+        sortByUnicodeScalars(defaults);
+        expectHotwords(defaults, defaults);
     }
 };
 

@@ -1,21 +1,64 @@
-#include "setup_test_bench.h"
+#include "settings/app_paths.h"
+#include "settings/settings.h"
+#include "setup/setup_window_controller.h"
 
 #include <QApplication>
 #include <QComboBox>
-#include <QFileInfo>
+#include <QDir>
+#include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 using Kind = ServerStatus::Kind;
 
-// The wizard through its real widgets; where the local server would speak, the test speaks
-// through the observers the wizard installs on its manager.
+// Clean settings and data folder; stand-ins for the shipped uv (PARLIX_UV_STANDIN: ok, fail, hang) and
+// server.
+struct SetupTestBench {
+    QTemporaryDir resources;
+    // Orphan clean-up reaches only this bench's own servers.
+    LocalServerManager server {
+        LocalServerOptions {.orphanPattern = resources.filePath(u"local_server.py"_qs)}};
+    std::unique_ptr<SetupWindowController> wizard;
+    int completions = 0;
+
+    SetupTestBench()
+    {
+        Settings::shared().remove(u"useLocalServer"_qs);
+        Settings::shared().remove(u"setupCompleted"_qs);
+        QDir(APP_SUPPORT_PATH()).removeRecursively();
+        qputenv("PARLIX_RESOURCES_DIR", resources.path().toUtf8());
+        qputenv("PARLIX_UV_RELEASE", resources.filePath(u"release"_qs).toUtf8());
+        qputenv("PARLIX_UV_STANDIN", "ok");
+        for (const QString& name : {u"uv"_qs, u"local_server.py"_qs})
+            QFile::copy(
+                QStringLiteral(PARLIX_TEST_SOURCE_DIR "/setup/standins/") + name, resources.filePath(name));
+    }
+    ~SetupTestBench() { QFile(resources.filePath(u"release"_qs)).open(QIODevice::WriteOnly); }
+
+    bool open(std::function<bool()> trusted = {})
+    {
+        wizard = std::make_unique<SetupWindowController>(std::move(trusted), server);
+        wizard->onComplete = [this] { ++completions; };
+        wizard->showWindow();
+        return QTest::qWaitForWindowExposed(wizard->window());
+    }
+    template <class T = QLabel> T* get(const char* name) const
+    {
+        return wizard->window()->findChild<T*>(QString::fromLatin1(name));
+    }
+    QString status() const { return get("statusLabel")->text(); }
+    QPushButton* action() const { return get<QPushButton>("actionButton"); }
+};
+
+// Where the local server would speak, the test speaks through the observers the wizard installs.
 class TestSetupWindowController : public QObject {
     Q_OBJECT
 
     std::unique_ptr<SetupTestBench> m;
 
-    QComboBox* selector() const { return m->get<QComboBox>("modeSelector"); }
     QString texts() const { return m->status() + u" | " + m->action()->text(); }
     // A uv that never finishes keeps the wizard waiting with its observers installed.
     bool startWaiting()
@@ -36,11 +79,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("before"); // what happens before remote is chosen
         QTest::addColumn<QString>("shown");
         QTest::addColumn<QString>("detail"); // its start
-        const QString missing = u"首次使用需要下载模型（约 2GB） | 下载并安装"_qs;
-        QTest::newRow("model missing") << QString() << missing << QString();
         QTest::newRow("model present")
             << u"model"_qs << u"✅ 模型已下载，可以直接使用 | 开始使用"_qs << QString();
-        QTest::newRow("completion drops the wizard") << u"drop"_qs << missing << QString();
+        QTest::newRow("model missing, completion drops the wizard")
+            << u"drop"_qs << u"首次使用需要下载模型（约 2GB） | 下载并安装"_qs << QString();
         QTest::newRow("environment creation failed")
             << u"fail"_qs << u"❌ 出错了 | 重试"_qs << u"创建 Python 环境失败\nerror: No interpreter found"_qs;
         // Progress, then ready; "重试" must not finish the setup that the ready offered.
@@ -74,15 +116,15 @@ private Q_SLOTS:
         }
         QTRY_COMPARE(texts(), shown);
         QVERIFY(m->get("detailLabel")->text().startsWith(detail));
-        QTest::keyClick(selector(), Qt::Key_Down);
+        auto* selector = m->get<QComboBox>("modeSelector");
+        QTest::keyClick(selector, Qt::Key_Down);
         QCOMPARE(texts(), u"请确保远程服务器已启动 | 完成设置"_qs);
-        QTest::keyClick(selector(), Qt::Key_Return); // the pop-up ignores it; the main button takes it
+        QTest::keyClick(selector, Qt::Key_Return); // the pop-up ignores it; the main button takes it
         QCOMPARE(m->completions, 1);
         QVERIFY(!m->wizard || !m->wizard->window()->isVisible());
-        const Settings& settings = Settings::shared();
-        QVERIFY(settings.setupCompleted() && settings.contains(u"useLocalServer"_qs)
-            && !settings.useLocalServer());
-        QCOMPARE(QFileInfo::exists(APP_SUPPORT_PATH() + u"/venv"_qs), false);
+        QVERIFY(Settings::shared().setupCompleted() && Settings::shared().contains(u"useLocalServer"_qs)
+            && !Settings::shared().useLocalServer());
+        QVERIFY(!QFile::exists(APP_SUPPORT_PATH() + u"/venv"_qs));
     }
 
     void untrustedFinishQuits()
@@ -99,6 +141,18 @@ private Q_SLOTS:
         QCOMPARE(QCoreApplication::exec(), 0);
         QCOMPARE(m->completions, 0);
         QVERIFY(Settings::shared().setupCompleted() && !m->wizard->window()->isVisible());
+    }
+
+    // Real child processes: the stand-in uv's environment runs the stand-in server on port 19000.
+    void localRunReachesReady()
+    {
+        QVERIFY(m->open());
+        QTest::mouseClick(m->action(), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(m->status(), u"✅ 设置完成！"_qs, 15000);
+        QVERIFY(m->server.isRunning());
+        QTest::mouseClick(m->action(), Qt::LeftButton);
+        QCOMPARE(m->completions, 1);
+        QVERIFY(!m->wizard->window()->isVisible() && Settings::shared().useLocalServer());
     }
 };
 

@@ -1,7 +1,5 @@
 #!/usr/bin/env python3
-# Stand-in for the local recognition server: reports its progress as the real one does and
-# answers GET /health on 127.0.0.1:19000.
-import json
+# Stand-in local server: reports its states as the real one does, answers GET /health on 19000.
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 
@@ -13,5 +11,5 @@ class Handler(BaseHTTPRequestHandler):
 
 server = ThreadingHTTPServer(("127.0.0.1", 19000), Handler)
 for state in ("checking", "loading_model", "ready"):
-    print(json.dumps({"type": "status", "state": state}), flush=True)
+    print('{"type": "status", "state": "%s"}' % state, flush=True)
 server.serve_forever()

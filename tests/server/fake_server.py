@@ -22,10 +22,9 @@ if mode == "stubborn":
     signal.signal(signal.SIGTERM, signal.SIG_IGN)
 if os.environ.get("FAKE_SERVER_PORT"):  # an old server still holding the port
     listener = socket.create_server(("127.0.0.1", int(os.environ["FAKE_SERVER_PORT"])))
-env = {k: os.environ.get(k) for k in ("PATH", "PYTHONUNBUFFERED", "VIRTUAL_ENV", "UV_PATH")}
-env.update(cwd=os.getcwd(), argv=sys.argv, pid=os.getpid())
+env = dict({k: os.environ.get(k) for k in ("PATH", "PYTHONUNBUFFERED", "VIRTUAL_ENV", "UV_PATH")},
+           cwd=os.getcwd(), argv=sys.argv, pid=os.getpid())
 write(json.dumps({"type": "log", "message": json.dumps(env)}).encode() + b"\n")
 write(b'{"type":"status","st')  # one line over two reads
 write(b'ate":"ready"}\n')
-while True:
-    time.sleep(1)
+signal.pause()

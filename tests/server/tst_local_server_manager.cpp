@@ -8,25 +8,46 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <QTimer>
 #include <csignal>
 #include <cstdio>
 
-namespace {
-
 // A zombie nobody has reaped yet counts as dead.
-bool processAlive(qint64 pid)
+static bool processAlive(qint64 pid)
 {
     QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    const QByteArray text = stat.open(QIODevice::ReadOnly) ? stat.readAll() : QByteArray();
-    return !text.isEmpty() && text.mid(text.lastIndexOf(')') + 2, 1) != "Z";
+    return stat.open(QIODevice::ReadOnly) && !stat.readAll().contains(") Z ");
 }
 
-QJsonObject fromJson(const QString& text)
-{
-    return QJsonDocument::fromJson(text.toUtf8()).object();
-}
+#define VERIFY_ELAPSED(clock, fromMs, slackMs)                                                               \
+    QVERIFY2((clock).elapsed() >= (fromMs) && (clock).elapsed() < (fromMs) + (slackMs),                      \
+        qPrintable(QString::number((clock).elapsed())))
 
-} // namespace
+// A real HTTP server: /health answers with `status`; with 0 the connection is left hanging.
+struct TinyHttpServer : QTcpServer {
+    int status = 200, openConnections = 0;
+
+    explicit TinyHttpServer(quint16 port)
+    {
+        listen(QHostAddress::LocalHost, port);
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* socket = nextPendingConnection()) {
+                ++openConnections;
+                connect(socket, &QTcpSocket::disconnected, this,
+                    [this, socket] { --openConnections, socket->deleteLater(); });
+                connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
+                    const QByteArray request = socket->peek(socket->bytesAvailable());
+                    if (status == 0 || !request.contains("\r\n\r\n"))
+                        return;
+                    socket->write("HTTP/1.1 "
+                        + QByteArray::number(request.startsWith("GET /health ") ? status : 404)
+                        + " X\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+                    socket->disconnectFromHost();
+                });
+            }
+        });
+    }
+};
 
 class TestLocalServerManager : public QObject {
     Q_OBJECT
@@ -60,60 +81,9 @@ private Q_SLOTS:
 
     void cleanup() { manager_.reset(); }
 
-    void childRunsAsLaunchedAndIsKilledWhenItIgnoresSigterm()
+    void orphanClearedThenChildRunsAsLaunchedAndIsKilledWhenItIgnoresSigterm()
     {
-        start("stubborn");
-        QCOMPARE(log_.events, QStringList {"status:checking"});
-        QTRY_COMPARE(log_.events.size(), 3);
-        QCOMPARE(log_.events[2], "status:ready");
-        manager_->startServer(); // already running: nothing happens
-        QCOMPARE(log_.events.size(), 3);
-
-        QJsonObject env = fromJson(log_.events[1].mid(4));
-        const qint64 pid = env.take(QStringLiteral("pid")).toInteger();
-        const QString venv = APP_SUPPORT_PATH() + QStringLiteral("/venv");
-        const QString path = venv
-            + "/bin:/opt/homebrew/bin:/opt/homebrew/sbin:/usr/local/bin:" + qEnvironmentVariable("PATH");
-        const QString uv = install_.resources.path() + "/uv";
-        QCOMPARE(env,
-            (QJsonObject {{"PATH", path}, {"PYTHONUNBUFFERED", "1"}, {"VIRTUAL_ENV", venv}, {"UV_PATH", uv},
-                {"cwd", QDir::homePath()}, {"argv", QJsonArray {install_.scriptPath()}}}));
-
-        log_.events.clear();
-        QElapsedTimer clock;
-        clock.start();
-        manager_->stopServer();
-        QVERIFY2(
-            clock.elapsed() >= 950 && clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
-        QCOMPARE(log_.events, QStringList {"status:stopped"});
-        QVERIFY(!processAlive(pid));
-        QTRY_COMPARE(log_.events.size(), 2); // the exit itself, reported a moment later
-    }
-
-    void launchFailureThenEarlyExitThenRestart()
-    {
-        const QString python = install_.pythonPath();
-        QVERIFY(QFile::rename(python, python + ".hidden"));
-        QVERIFY(QFile(python).open(QIODevice::WriteOnly)); // not executable
-        start("exit_early");
-        QVERIFY(QFile::remove(python) && QFile::rename(python + ".hidden", python));
-        QCOMPARE(log_.events.size(), 1);
-        QVERIFY2(log_.events[0].startsWith(QStringLiteral("status:error:启动服务器失败: ")),
-            qPrintable(log_.events[0]));
-
-        start("exit_early");
-        QTRY_COMPARE(log_.events.size(), 4);
-        QCOMPARE(log_.events.mid(1),
-            (QStringList {"status:checking", QStringLiteral("status:error:端口被占用"), "status:stopped"}));
-        QVERIFY(!manager_->isRunning());
-        start("");
-        QTRY_VERIFY(log_.events.contains("status:ready"));
-        QCOMPARE(log_.events.count("status:stopped"), 1);
-    }
-
-    void orphanHoldingThePortIsKilledQuickly()
-    {
-        // It ignores SIGTERM, and our own connection to it must not count as a listener.
+        // The orphan ignores SIGTERM too, and our own connection to it must not count as a listener.
         qputenv("FAKE_SERVER_PORT", QByteArray::number(options_.port));
         qputenv("FAKE_SERVER_MODE", "stubborn");
         QProcess orphan;
@@ -126,24 +96,94 @@ private Q_SLOTS:
 
         QElapsedTimer clock;
         clock.start();
-        start("");
-        QVERIFY2(clock.elapsed() < 2500, qPrintable(QString::number(clock.elapsed())));
-        QVERIFY(orphan.waitForFinished(1000));
-        QCOMPARE(orphan.exitStatus(), QProcess::CrashExit);
+        start("stubborn");
+        VERIFY_ELAPSED(clock, 0, 2500);
+        QVERIFY(orphan.waitForFinished(1000) && orphan.exitStatus() == QProcess::CrashExit);
         QCOMPARE(log_.events, QStringList {"status:checking"});
+        QTRY_COMPARE(log_.events.size(), 3);
+        QCOMPARE(log_.events[2], "status:ready");
+        manager_->startServer(); // already running: nothing happens
+        QCOMPARE(log_.events.size(), 3);
+
+        QJsonObject env = QJsonDocument::fromJson(log_.events[1].mid(4).toUtf8()).object();
+        const qint64 pid = env.take(QStringLiteral("pid")).toInteger();
+        const QString venv = APP_SUPPORT_PATH() + QStringLiteral("/venv");
+        const QString path = venv
+            + "/bin:/opt/homebrew/bin:/opt/homebrew/sbin:/usr/local/bin:" + qEnvironmentVariable("PATH");
+        const QString uv = install_.resources.path() + "/uv";
+        QCOMPARE(env,
+            (QJsonObject {{"PATH", path}, {"PYTHONUNBUFFERED", "1"}, {"VIRTUAL_ENV", venv}, {"UV_PATH", uv},
+                {"cwd", QDir::homePath()}, {"argv", QJsonArray {install_.scriptPath()}}}));
+
+        log_.events.clear();
+        clock.restart();
+        manager_->stopServer();
+        VERIFY_ELAPSED(clock, 950, 1050);
+        QCOMPARE(log_.events, QStringList {"status:stopped"});
+        QVERIFY(!processAlive(pid));
+        QTRY_COMPARE(log_.events.size(), 2); // the exit itself, reported a moment later
+    }
+
+    void earlyExitThenRestart()
+    {
+        start("exit_early");
+        QTRY_COMPARE(log_.events.size(), 3);
+        QCOMPARE(log_.events,
+            (QStringList {"status:checking", QStringLiteral("status:error:端口被占用"), "status:stopped"}));
+        QVERIFY(!manager_->isRunning());
+        start("");
+        QTRY_VERIFY(log_.events.contains("status:ready"));
+        QCOMPARE(log_.events.count("status:stopped"), 1);
+    }
+
+    // Each row: one probe (2 s limit), then a 3 s readiness wait, for which the 503 server turns healthy.
+    void probeThenReadyWait_data()
+    {
+        QTest::addColumn<int>("status"); // -1: nobody listens; 0: never answers
+        QTest::addColumn<int>("readyMs"); // the wait's end, at least; -1: not ready, after 3 s
+        QTest::newRow("200") << 200 << 0;
+        QTest::newRow("500") << 500 << -1;
+        QTest::newRow("refused") << -1 << -1;
+        QTest::newRow("never answers") << 0 << -1; // probes overlap; the late ones must stay silent
+        QTest::newRow("503, healthy after 1.5 s") << 503 << 1500;
+    }
+
+    void probeThenReadyWait()
+    {
+        QFETCH(int, status);
+        QFETCH(int, readyMs);
+        TinyHttpServer server(options_.port);
+        server.status = status;
+        if (status < 0)
+            server.close();
+        QList<bool> results;
+        QElapsedTimer clock;
+        clock.start();
+        manager_->checkServerHealth([&](bool healthy) { results << healthy; });
+        QTRY_COMPARE_WITH_TIMEOUT(results.size(), 1, 5000);
+        VERIFY_ELAPSED(clock, status == 0 ? 1900 : 0, 1500);
+        QCOMPARE(results[0], status == 200);
+
+        if (readyMs > 0)
+            QTimer::singleShot(readyMs, &server, [&] { server.status = 200; });
+        clock.restart();
+        manager_->waitForServerReady(3, [&](bool ready) { results << ready; });
+        QTRY_COMPARE_WITH_TIMEOUT(results.size(), 2, 8000);
+        QCOMPARE(results[1], readyMs >= 0);
+        VERIFY_ELAPSED(clock, readyMs >= 0 ? readyMs : 3000, 2500);
+        QTRY_COMPARE_WITH_TIMEOUT(server.openConnections, 0, 5000);
+        QCOMPARE(results.size(), 2);
     }
 
     void childDiesWithACrashedParent()
     {
-        QProcess parent; // this binary as a plain program running a manager; see main()
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("PARENT_DEATH_PORT"), QString::number(options_.port));
-        env.insert(QStringLiteral("PARENT_DEATH_PATTERN"), install_.scriptPath());
-        parent.setProcessEnvironment(env);
+        QProcess parent; // this binary running a manager on our installation; see main()
+        qputenv("PARENT_DEATH_PORT", QByteArray::number(options_.port));
         parent.start(QCoreApplication::applicationFilePath());
+        qunsetenv("PARENT_DEATH_PORT");
         QByteArray out;
         QTRY_VERIFY_WITH_TIMEOUT((out += parent.readAll()).contains('\n'), 10000);
-        const qint64 child = fromJson(QString::fromUtf8(out))[QStringLiteral("pid")].toInteger();
+        const qint64 child = QJsonDocument::fromJson(out).object()[QStringLiteral("pid")].toInteger();
         QVERIFY(processAlive(child));
         ::kill(qint64(parent.processId()), SIGKILL);
         QVERIFY(parent.waitForFinished(5000));
@@ -155,10 +195,10 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     if (qEnvironmentVariableIsSet("PARENT_DEATH_PORT")) {
-        // The pattern comes through the environment: on our command line the clean-up would kill us.
         LocalServerOptions options;
         options.port = qEnvironmentVariableIntValue("PARENT_DEATH_PORT");
-        options.orphanPattern = qEnvironmentVariable("PARENT_DEATH_PATTERN");
+        options.orphanPattern
+            = qEnvironmentVariable("PARLIX_RESOURCES_DIR") + QStringLiteral("/local_server.py");
         LocalServerManager manager(options);
         manager.onLog
             = [](const QString& line) { std::printf("%s\n", qPrintable(line)), std::fflush(stdout); };

@@ -8,6 +8,7 @@
 #include "app/dictation/recording_session.h"
 #include "app/dictation/text_injector.h"
 #include "counting_server.h"
+#include "tests/dictation/fake_platform.h"
 #include "platform/paste_keystroke.h"
 #include "platform/pulse/pulse_recorder.h"
 #include "platform/recorder.h"
@@ -26,39 +27,6 @@
 #include <vector>
 
 namespace {
-
-class NullUi : public DictationUi {
-public:
-    void showStatus(const QString&, const QColor&) override { }
-    void hideStatusAfterDelay(double) override { }
-    void orderOutStatus() override { }
-    void updateStatusIcon(bool, const QString&) override { }
-    void showWaveformWindow() override { }
-    void hideWaveformWindow() override { }
-    void showAlert(const QString&, const QString&) override { }
-};
-
-// Writes the whole WAV at start, so that the stop, like the real recorder's, only closes it.
-class PrewrittenRecorder : public Recorder {
-public:
-    qsizetype size = 0;
-    bool start(const QString& path, QString*) override
-    {
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly))
-            return false;
-        file.write(QByteArray(size, '\x01'));
-        m_recording = true;
-        return true;
-    }
-    void stop() override { m_recording = false; }
-    bool isRecording() const override { return m_recording; }
-    std::optional<float> averagePowerDb() const override { return std::nullopt; }
-    bool inputAvailable(QString*) const override { return true; }
-
-private:
-    bool m_recording = false;
-};
 
 class TimedPaste : public PasteKeystroke {
 public:
@@ -86,8 +54,8 @@ double median(std::vector<double> values)
 
 void keyEventPath()
 {
-    NullUi ui;
-    PrewrittenRecorder recorder;
+    FakeUi ui;
+    FakeRecorder recorder;
     double now = 0;
     RecordingSession session(ui, recorder, {}, [&] { return now; });
     for (const bool fromSettings : {false, true}) {
@@ -145,8 +113,8 @@ void releaseToPaste()
         QStringLiteral("http://127.0.0.1:%1/api/transcribe").arg(server.serverPort()));
     Settings::shared().setTriggerKey(TriggerKey::option);
 
-    NullUi ui;
-    PrewrittenRecorder recorder;
+    FakeUi ui;
+    FakeRecorder recorder;
     TimedPaste paste(clock);
     LibreTranslateEngine engine;
     double now = 0;
@@ -155,7 +123,7 @@ void releaseToPaste()
 
     for (const auto& [label, bytes] :
         {std::pair {"5 s", 44 + 5 * 32000}, std::pair {"10 min", 44 + 600 * 32000}}) {
-        recorder.size = bytes;
+        recorder.audio = QByteArray(bytes, '\x01');
         std::vector<double> toReceived;
         std::vector<double> toPaste;
         for (int i = 0; i < 7; ++i) {

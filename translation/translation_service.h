@@ -20,9 +20,6 @@ public:
     // The callback runs exactly once, never inside this call.
     void translate(const QString& text, const QString& targetLanguage, Callback callback);
 
-    bool isPending() const { return m_pending.has_value(); }
-    QString pendingText() const { return m_pending ? m_pending->text : QString(); }
-
 private:
     struct Pending {
         quint64 id;

@@ -24,7 +24,6 @@ void TextInjector::typeText(const QString& text)
     }
     clipboard->setText(text, QClipboard::Clipboard);
     m_paste.send();
-    Q_EMIT pasteSent();
 
     ++m_pendingRestores;
     QTimer::singleShot(restoreDelayMs, this, &TextInjector::restore);

@@ -21,11 +21,7 @@ public:
 
     void typeText(const QString& text);
 
-    int pendingRestores() const { return m_pendingRestores; }
-
 Q_SIGNALS:
-    // Right after the paste keystroke went out (its keys come back through the key monitor).
-    void pasteSent();
     void clipboardRestored();
 
 private:

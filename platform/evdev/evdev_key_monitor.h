@@ -23,8 +23,6 @@ public:
     bool start(QString* error) override;
     QString backendName() const override;
 
-    int deviceCount() const { return int(devices_.size()); }
-
 private:
     struct Device;
     enum class AttachResult { Attached, NotKeyboard, NoAccess, Failed };

@@ -17,6 +17,7 @@ import urllib.request
 
 TIMEOUT = 60
 NETWORK_TRIES = 3  # transfers cut by the network resume this often before giving up
+RETRY_PAUSE = 1.0
 
 
 class DownloadError(Exception):
@@ -57,9 +58,12 @@ def _open(url, headers=None):
 
 def fetch_json(url):
     try:
-        with _open(url) as r:
+        r = _open(url)
+        if r is None:
+            raise DownloadError("HTTP 416")
+        with r:
             return json.loads(r.read().decode("utf-8"))
-    except (OSError, http.client.HTTPException, ValueError, AttributeError) as e:
+    except (OSError, http.client.HTTPException, ValueError) as e:
         raise DownloadError(_reason(e)) from None
 
 
@@ -76,8 +80,9 @@ def _transfer(remote, part, on_bytes, chunk):
         return  # 416: the .part already holds everything
     with r:
         resumed = have and r.status == 206 and r.headers.get("Content-Range", "").startswith("bytes %d-" % have)
+        length = r.headers.get("Content-Length")
         with open(part, "ab" if resumed else "wb") as out:
-            got = have if resumed else 0
+            start = got = have if resumed else 0
             on_bytes(got)
             while True:
                 data = r.read(chunk)
@@ -86,6 +91,8 @@ def _transfer(remote, part, on_bytes, chunk):
                 out.write(data)
                 got += len(data)
                 on_bytes(got)
+        if length and length.isdigit() and got - start < int(length):
+            raise http.client.IncompleteRead(b"", int(length) - (got - start))  # closed early
 
 
 def _verify(remote, part, check):
@@ -102,7 +109,7 @@ def _verify(remote, part, check):
     return check(part) if check else None
 
 
-def fetch(remote, target, on_bytes=lambda n: None, check=None, chunk=1 << 20, pause=1.0):
+def fetch(remote, target, on_bytes=lambda n: None, check=None, chunk=1 << 20):
     """Downloads remote to target, resuming, verifying, and fetching a file that fails
     verification once more from scratch.  check(path) may add a test; it returns
     None when the file is good, else why not."""
@@ -118,7 +125,7 @@ def fetch(remote, target, on_bytes=lambda n: None, check=None, chunk=1 << 20, pa
             except (OSError, http.client.HTTPException) as e:
                 if network_try == NETWORK_TRIES - 1:
                     raise DownloadError("%s: %s" % (remote.path, _reason(e))) from None
-                time.sleep(pause)
+                time.sleep(RETRY_PAUSE)
         problem = _verify(remote, part, check) if os.path.isfile(part) else "没有收到数据"
         if problem is None:
             os.replace(part, target)

@@ -15,7 +15,7 @@ RUNTIME_PACKAGES=(
 TEST_PACKAGES=(
   xvfb xauth xdotool xclip trayer x11-apps x11-utils imagemagick
   pulseaudio pulseaudio-utils espeak-ng sox python3-tk
-  python3-pocketsphinx pocketsphinx-en-us dpkg-dev file
+  python3-pocketsphinx pocketsphinx-en-us dpkg-dev file xterm
 )
 
 want=("${BUILD_PACKAGES[@]}" "${RUNTIME_PACKAGES[@]}")

@@ -57,24 +57,25 @@ void LibreTranslateEngine::translate(const QString& text, const QString& targetL
     });
     connect(reply, &QNetworkReply::finished, this, [this, reply, callback = std::move(callback)] {
         reply->deleteLater();
-        const bool answered = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
+        const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
         const QByteArray body = reply->isOpen() ? reply->readAll() : QByteArray();
-        if (reply->error() != QNetworkReply::NoError
-            && (!answered || reply->error() < QNetworkReply::ContentAccessDenied)) {
+        if (!status.isValid()) {
             fail(reply->errorString(), callback);
             return;
         }
         const QJsonObject object = QJsonDocument::fromJson(body).object();
+        // Only a 2xx answer is a translation: an error page may well carry the field.
+        const int code = status.toInt();
         const QJsonValue translated = object.value(QLatin1String("translatedText"));
-        if (translated.isString()) {
+        if (code >= 200 && code < 300 && translated.isString()) {
             callback(translated.toString());
             return;
         }
         const QJsonValue error = object.value(QLatin1String("error"));
         if (error.isString())
             fail(error.toString(), callback);
-        else if (reply->error() != QNetworkReply::NoError)
-            fail(reply->errorString(), callback);
+        else if (code < 200 || code >= 300)
+            fail(QStringLiteral("HTTP %1").arg(code), callback);
         else
             fail(QStringLiteral("无法识别的回复"), callback);
     });

@@ -1,6 +1,7 @@
 #include "app/dictation/recognition_request.h"
 
 #include "app/dictation/dictation_ui.h"
+#include "app/dictation/one_shot_body.h"
 #include "settings/settings.h"
 #include "text/character_count.h"
 #include "text/standard_output.h"
@@ -11,10 +12,12 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QTimer>
 #include <QUrl>
 #include <QUuid>
 #include <cstdio>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -37,6 +40,12 @@ std::optional<QUrl> parseServerURL(const QString& text)
 struct ReplyState {
     QByteArray body;
     bool tooLarge = false;
+    std::function<void()> afterSend; // run once
+    void sent()
+    {
+        if (auto f = std::exchange(afterSend, {}))
+            f();
+    }
 };
 
 } // namespace
@@ -98,14 +107,18 @@ void RecognitionRequest::showError(const QString& message)
     });
 }
 
-void RecognitionRequest::sendToASR(
-    const std::optional<QByteArray>& wav, double recordingDuration, const QString& translateTo)
+void RecognitionRequest::sendToASR(const std::optional<QByteArray>& wav, double recordingDuration,
+    const QString& translateTo, std::function<void()> afterSend)
 {
+    auto state = std::make_shared<ReplyState>();
+    state->afterSend = std::move(afterSend);
     if (!wav) {
+        state->sent();
         showError(QStringLiteral("录音失败"));
         return;
     }
     if (wav->size() < minimumFileSize) {
+        state->sent();
         m_ui.showStatus(QStringLiteral("录音太短"), statusOrange());
         m_ui.hideStatusAfterDelay(1.5);
         return;
@@ -113,6 +126,7 @@ void RecognitionRequest::sendToASR(
     Settings& settings = Settings::shared();
     const std::optional<QUrl> url = parseServerURL(settings.serverURL());
     if (!url) {
+        state->sent();
         showError(QStringLiteral("无效的服务器地址"));
         return;
     }
@@ -124,11 +138,16 @@ void RecognitionRequest::sendToASR(
         QString(QStringLiteral("multipart/form-data; boundary=") + boundary));
     request.setTransferTimeout(m_transferTimeoutMs);
 
-    QNetworkReply* reply = m_network->post(
-        request, buildBody(*wav, boundary, settings.language(), settings.enableFillerRemoval(), hotwords));
+    auto* body = new OneShotBody(
+        buildBody(*wav, boundary, settings.language(), settings.enableFillerRemoval(), hotwords));
+    QNetworkReply* reply = m_network->post(request, body);
+    body->setParent(reply);
     ++m_inFlight;
 
-    auto state = std::make_shared<ReplyState>();
+    connect(reply, &QNetworkReply::uploadProgress, this, [state](qint64 sent, qint64 total) {
+        if (total > 0 && sent == total)
+            state->sent();
+    });
     connect(reply, &QNetworkReply::readyRead, this, [reply, state] {
         if (state->tooLarge)
             return;
@@ -142,6 +161,7 @@ void RecognitionRequest::sendToASR(
     connect(reply, &QNetworkReply::finished, this, [this, reply, state, recordingDuration, translateTo] {
         reply->deleteLater();
         --m_inFlight;
+        state->sent();
         if (!state->tooLarge && reply->isOpen())
             state->body += reply->readAll();
         // Only a failed transfer is an error here: an HTTP error status still has a
@@ -149,7 +169,9 @@ void RecognitionRequest::sendToASR(
         const bool answered = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
         const QNetworkReply::NetworkError error = reply->error();
         QString transportError;
-        if (!state->tooLarge && error != QNetworkReply::NoError
+        if (error == QNetworkReply::ContentReSendError) {
+            transportError = QStringLiteral("服务器未回复就断开了连接");
+        } else if (!state->tooLarge && error != QNetworkReply::NoError
             && (!answered || error < QNetworkReply::ContentAccessDenied)) {
             transportError = reply->errorString();
         }
@@ -194,10 +216,14 @@ void RecognitionRequest::handleReply(const QByteArray& body, bool tooLarge, cons
             m_translateAndType(text, target, duration);
         return;
     }
-    settings.addTotalRecordingSeconds(duration);
-    settings.addTotalCharactersTyped(characterCount(text));
-    settings.addTotalRecognitions(1);
+    // The paste first: the totals are written to disk, which the person must not wait for.
     m_ui.orderOutStatus();
     if (m_typeText)
         m_typeText(text);
+    QTimer::singleShot(0, this, [duration, characters = characterCount(text)] {
+        Settings& totals = Settings::shared();
+        totals.addTotalRecordingSeconds(duration);
+        totals.addTotalCharactersTyped(characters);
+        totals.addTotalRecognitions(1);
+    });
 }

@@ -31,8 +31,11 @@ public:
 
     // wav: the recording's bytes, nullopt when the file could not be read.
     // translateTo: "en", "ja", or empty for plain dictation.
+    // afterSend runs once the request is on its way (its body handed to the connection),
+    // or before any refusal or outcome: the work that must not delay the request.
+    // A dropped connection is never resent: it is a network error.
     void sendToASR(const std::optional<QByteArray>& wav, double recordingDuration,
-        const QString& translateTo = QString());
+        const QString& translateTo = QString(), std::function<void()> afterSend = {});
 
     // "❌ " + message in red for 2 s. Callable from any thread.
     void showError(const QString& message);

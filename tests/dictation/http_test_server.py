@@ -1,8 +1,11 @@
 #!/usr/bin/env python3
 """Canned replies on a free 127.0.0.1 port, printed first: /reply?status=N&body=TEXT, /inspect
-(hex of Content-Type and body), /huge (20 MiB), /close, /translate ("target:q"), all &delay=S."""
+(hex of Content-Type and body), /huge (20 MiB), /close?tag=T (drops the connection),
+/count?tag=T (how many requests /close?tag=T got), /translate ("target:q"), all &delay=S."""
 import json, os, sys, threading, time, urllib.parse
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+
+closed = {}
 
 
 class Handler(BaseHTTPRequestHandler):
@@ -16,7 +19,11 @@ class Handler(BaseHTTPRequestHandler):
         time.sleep(float(query.get("delay", 0)))
         reply = query.get("body", "")
         if url.path == "/close":
+            closed[query.get("tag")] = closed.get(query.get("tag"), 0) + 1
+            self.close_connection = True
             return
+        if url.path == "/count":
+            reply = json.dumps({"text": str(closed.get(query.get("tag"), 0))})
         if url.path == "/inspect":
             reply = json.dumps({"text": (self.headers["Content-Type"].encode() + b"\n" + body).hex()})
         elif url.path == "/huge":

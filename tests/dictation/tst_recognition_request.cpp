@@ -91,7 +91,7 @@ private Q_SLOTS:
         QTest::newRow("success false")
             << s.reply(R"({"success": false, "text": "x"})") << "❌ 识别失败 #ff3b30, hide 2";
         QTest::newRow("empty text") << s.reply(R"({"text": ""})") << "❌ 识别无结果 #ff3b30, hide 2";
-        QTest::newRow("connection closed") << s.url("/close") << networkError;
+        QTest::newRow("connection closed") << s.url("/close?tag=reply") << networkError;
         QTest::newRow("never answers") << s.reply("", 200, 3600) << networkError;
     }
 
@@ -104,6 +104,17 @@ private Q_SLOTS:
         const QString log = rig.ui.calls.join(QStringLiteral(", "));
         QVERIFY2(QRegularExpression(QRegularExpression::anchoredPattern(outcome)).match(log).hasMatch(),
             qPrintable(log));
+    }
+
+    // Dropped without an answer: reported once, the recording sent once (never resent).
+    void droppedConnectionIsNotResent()
+    {
+        Rig rig;
+        QVERIFY(rig.send(m_server.url("/close?tag=once"), QByteArray(6000, '\0')));
+        QVERIFY2(rig.ui.calls.first().startsWith(QStringLiteral("❌ 网络错误: ")),
+            qPrintable(rig.ui.calls.first()));
+        QVERIFY(rig.send(m_server.url("/count?tag=once"), QByteArray(6000, '\0')));
+        QCOMPARE(rig.ui.calls.last(), QStringLiteral("typed 1"));
     }
 
     // A late answer does not hold back an early one, and each delivers its own text.

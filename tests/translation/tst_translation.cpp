@@ -50,6 +50,8 @@ private Q_SLOTS:
         QTest::newRow("in time") << m_server.url("/translate?delay=0.2") << false << true;
         QTest::newRow("late") << m_server.url("/translate?delay=2") << true << false;
         QTest::newRow("engine error") << m_server.reply(R"({"error": "unsupported"})", 400) << false << false;
+        QTest::newRow("HTTP 500 holding a translation")
+            << m_server.reply(R"({"translatedText": "x"})", 500) << false << false;
         QTest::newRow("empty translation") << m_server.reply(R"({"translatedText": ""})") << false << false;
         QTest::newRow("not JSON") << m_server.reply("<html></html>") << false << false;
     }

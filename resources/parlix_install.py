@@ -113,9 +113,10 @@ class PipProgress:
                 self._emit("正在解析: " + m.group(1))
             elif m := self._DOWNLOADING.match(line):
                 self._finish_file()
-                if not m.group(1).endswith(".metadata"):
-                    self._file = (m.group(1), float(m.group(2)) * self._UNITS[m.group(3)])
-                    self._emit("正在下载: %s (%s %s)" % m.groups())
+                name = m.group(1).rsplit("/", 1)[-1]  # other indexes show the whole address
+                if not name.endswith(".metadata"):
+                    self._file = (name, float(m.group(2)) * self._UNITS[m.group(3)])
+                    self._emit("正在下载: %s (%s %s)" % (name, m.group(2), m.group(3)))
             elif m := self._INSTALLING.match(line):
                 self._finish_file()
                 self._installing = (len([p for p in m.group(1).split(",") if p.strip()]), time.monotonic())
@@ -129,6 +130,11 @@ class PipProgress:
                 name, size = self._file
                 have = self._bytes_of(name)
                 self._emit("正在下载: %s (%.1f/%.1f MB)" % (name, have / 1e6, size / 1e6))
+
+    def finish(self):
+        with self._lock:
+            count = self._installing[0] if self._installing else self._met
+            self._report.progress(count, count, "依赖安装完成")
 
     def _finish_file(self):
         if self._file:
@@ -188,7 +194,7 @@ def install(python, requirements, report, tick_seconds=2.0):
         errors = [l for l in tail if l.startswith("ERROR:")]
         reason = errors[0][len("ERROR:"):].strip() if errors else "pip 退出码 %d" % code
         raise EngineError("安装依赖失败，请检查网络连接或 pip 的镜像设置: " + reason)
-    report.progress(1, 1, "依赖安装完成")
+    progress.finish()
 
 
 def _run_quietly(command, env, message):

@@ -16,6 +16,7 @@ import threading
 import parlix_engines
 import parlix_http
 import parlix_install
+import parlix_translate
 
 HOST = "127.0.0.1"
 PORT = 19000
@@ -65,12 +66,12 @@ def support_directory():
     return os.path.join(data, "Parlix")
 
 
-def run(engine, reporter, finished):
+def run(engine, translator, reporter, finished):
     """Prepares, listens, loads; sets finished(code) only when it must end the process."""
     try:
         engine.prepare(reporter)
         reporter.status("starting_server")
-        service = parlix_http.Service(engine)
+        service = parlix_http.Service(engine, translator)
         try:
             server = parlix_http.Server(service, (HOST, PORT))
         except OSError as e:
@@ -83,6 +84,7 @@ def run(engine, reporter, finished):
         engine.load()
         service.ready.set()
         reporter.status("ready")
+        translator.start()  # after the recogniser: it never waits for translation models
     except parlix_engines.EngineError as e:
         reporter.status("error", str(e))
         finished(1)
@@ -94,6 +96,7 @@ def run(engine, reporter, finished):
 def main():
     reporter = Reporter(protocol_stream())
     engine = parlix_engines.create_engine(support_directory())
+    translator = parlix_translate.Translator(support_directory(), reporter)
     done = threading.Event()
     exit_code = [0]
 
@@ -111,7 +114,7 @@ def main():
     reporter.log("识别引擎: " + engine.name)
     # The main thread only waits, so that a signal is handled at once even while the
     # worker sits in a long native call (model loading, decoding).
-    threading.Thread(target=run, args=(engine, reporter, finished), daemon=True).start()
+    threading.Thread(target=run, args=(engine, translator, reporter, finished), daemon=True).start()
     while not done.wait(0.2):
         pass
     os._exit(exit_code[0])

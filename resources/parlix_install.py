@@ -21,7 +21,7 @@ import time
 from parlix_engines import EngineError
 
 REQUIREMENTS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "requirements.txt")
-MODULES = ("funasr", "torch", "torchaudio", "transformers", "modelscope")
+MODULES = ("funasr", "torch", "torchaudio", "transformers", "modelscope", "argostranslate")
 CPU_WHEELS = "https://download.pytorch.org/whl/cpu"
 _INDEX_VARIABLES = ("PIP_INDEX_URL", "PIP_EXTRA_INDEX_URL", "PIP_FIND_LINKS", "PIP_NO_INDEX")
 _child = None  # the running pip; ended with the server

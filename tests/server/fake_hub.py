@@ -1,5 +1,6 @@
 """A model hub on 127.0.0.1 that lists and serves files the way the real hub's HTTP
-file API does (Range, 416), with faults on demand.
+file API does (Range, 416), with faults on demand; each file is also served at
+/<path>, as a package index's files are.
 
 faults maps a file path to a list of what its next requests get, one entry per
 request: "cut" (half the bytes, then the connection closes), "wrong" (bytes of the
@@ -37,7 +38,7 @@ class FakeHub:
                                 del e[field]
                     entries.append({"Path": "sub", "Name": "sub", "Type": "tree"})
                     return self._send(200, json.dumps({"Code": 200, "Data": {"Files": entries}}).encode())
-                path = query.get("FilePath")
+                path = query.get("FilePath") if url.path.endswith("/repo") else url.path[1:]  # or a plain file
                 if path not in hub.files:
                     return self._send(404, b"{}")
                 hub.requests.append((path, self.headers.get("Range")))

@@ -98,6 +98,8 @@ class FirstStartTest(unittest.TestCase):
         self.assertEqual([m["percent"] for m in lines if m["type"] == "download_progress"][-1], 100)
         self.assertEqual(call(19000, "/api/transcribe", *multipart(b"RIFF", remove_filler=b"true")),
                          (200, {"success": True, "text": "你好世界。"}))
+        reply = call(19000, "/translate", "application/json", json.dumps({"q": "你好世界", "source": "auto", "target": "ja"}))
+        self.assertEqual(reply, (200, {"translatedText": "[zh->ja] 你好世界", "detectedLanguage": {"language": "zh", "confidence": 90}}))
         proc.send_signal(signal.SIGTERM)
         self.assertEqual(proc.wait(5), 0)
         # The second start finds everything in place.

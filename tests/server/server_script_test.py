@@ -150,8 +150,11 @@ class StubProductionRunTest(unittest.TestCase):
         os.makedirs(os.path.join(home, "Fun-ASR-Nano-2512"))
         open(os.path.join(home, "Fun-ASR-Nano-2512", "model.pt"), "w").close()
         log = os.path.join(home, "calls.jsonl")
+        silent_index = socket.create_server(("127.0.0.1", 0))  # the translation models never come
+        self.addCleanup(silent_index.close)
         env = dict(os.environ, VIRTUAL_ENV=os.path.join(home, "venv"), PYTHONUNBUFFERED="1", STUB_FUNASR_LOG=log,
-                   PYTHONPATH=os.pathsep.join([STUBS, os.path.dirname(SCRIPT)]))
+                   PYTHONPATH=os.pathsep.join([STUBS, os.path.dirname(SCRIPT)]), STUB_ARGOS_INSTALLED="",
+                   PARLIX_TRANSLATE_INDEX="http://127.0.0.1:%d/index.json" % silent_index.getsockname()[1])
         env.pop("PARLIX_ASR_ENGINE", None)
         proc = subprocess.Popen([sys.executable, SCRIPT], env=env, cwd=home, stdout=subprocess.PIPE,
                                 stderr=subprocess.PIPE)
@@ -171,6 +174,8 @@ class StubProductionRunTest(unittest.TestCase):
         reply = call(19000, "/api/transcribe", *multipart(b"RIFF-audio", language=b"zh", remove_filler=b"true",
                                                          hotwords="Parlix,开放时间".encode()))
         self.assertEqual(reply, (200, {"success": True, "text": "你好世界。"}))
+        self.assertEqual(call(19000, "/translate", "application/json", json.dumps({"q": "你好", "target": "en"})),
+                         (503, {"error": "翻译模型正在准备中，请稍后再试"}))
         started = time.monotonic()
         proc.send_signal(signal.SIGTERM)
         self.assertEqual(proc.wait(5), 0)

@@ -5,7 +5,7 @@
 #include "server/local_server_manager.h"
 #include "settings/settings.h"
 #include "setup/setup_window_controller.h"
-#include "text/standard_output.h"
+#include "support/standard_output.h"
 #include "translation/libre_translate_engine.h"
 #include "ui/settings_window/settings_window_controller.h"
 #include "ui/status_item.h"

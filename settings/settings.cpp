@@ -1,34 +1,12 @@
-#include "settings.h"
+// The store itself and the user's preferences.
+#include "settings/settings.h"
 
 #include "settings/app_paths.h"
 #include "settings/launch_at_login.h"
-#include "text/scalar_order.h"
-#include "text/standard_output.h"
-#include "text/text_post_processor.h"
+#include "settings/settings_keys.h"
+#include "support/standard_output.h"
 
-#include <algorithm>
-#include <cmath>
-
-namespace {
-
-const QString kServerURL = QStringLiteral("serverURL");
-const QString kLaunchAtLogin = QStringLiteral("launchAtLogin");
-const QString kLanguage = QStringLiteral("language");
-const QString kUseLocalServer = QStringLiteral("useLocalServer");
-const QString kSetupCompleted = QStringLiteral("setupCompleted");
-const QString kTriggerKey = QStringLiteral("triggerKey");
-const QString kEnableFillerRemoval = QStringLiteral("enableFillerRemoval");
-const QString kEnableCJKSpacing = QStringLiteral("enableCJKSpacing");
-const QString kEnableHotwords = QStringLiteral("enableHotwords");
-const QString kHotwords = QStringLiteral("hotwords");
-const QString kHotwordsInitialized = QStringLiteral("hotwordsInitialized");
-const QString kTermDictionary = QStringLiteral("termDictionary");
-const QString kTranslationServerURL = QStringLiteral("translationServerURL");
-const QString kTotalRecordingSeconds = QStringLiteral("totalRecordingSeconds");
-const QString kTotalCharactersTyped = QStringLiteral("totalCharactersTyped");
-const QString kTotalRecognitions = QStringLiteral("totalRecognitions");
-
-} // namespace
+using namespace SettingsKey;
 
 Settings& Settings::shared()
 {
@@ -235,109 +213,4 @@ QString Settings::translationServerURL() const
 void Settings::setTranslationServerURL(const QString& url)
 {
     write(kTranslationServerURL, url);
-}
-
-double Settings::totalRecordingSeconds() const
-{
-    return value(kTotalRecordingSeconds).toDouble();
-}
-
-void Settings::setTotalRecordingSeconds(double seconds)
-{
-    write(kTotalRecordingSeconds, seconds);
-}
-
-qint64 Settings::totalCharactersTyped() const
-{
-    return value(kTotalCharactersTyped).toLongLong();
-}
-
-void Settings::setTotalCharactersTyped(qint64 count)
-{
-    write(kTotalCharactersTyped, count);
-}
-
-qint64 Settings::totalRecognitions() const
-{
-    return value(kTotalRecognitions).toLongLong();
-}
-
-void Settings::setTotalRecognitions(qint64 count)
-{
-    write(kTotalRecognitions, count);
-}
-
-void Settings::addTotalRecordingSeconds(double seconds)
-{
-    std::lock_guard lock(m_mutex);
-    setTotalRecordingSeconds(totalRecordingSeconds() + seconds);
-}
-
-void Settings::addTotalCharactersTyped(qint64 count)
-{
-    std::lock_guard lock(m_mutex);
-    setTotalCharactersTyped(totalCharactersTyped() + count);
-}
-
-void Settings::addTotalRecognitions(qint64 count)
-{
-    std::lock_guard lock(m_mutex);
-    setTotalRecognitions(totalRecognitions() + count);
-}
-
-double Settings::averageCharsPerMinute() const
-{
-    const double seconds = totalRecordingSeconds();
-    if (!(seconds > 0))
-        return 0;
-    return double(totalCharactersTyped()) / (seconds / 60);
-}
-
-double Settings::estimatedTimeSavedMinutes() const
-{
-    const double typing = double(totalCharactersTyped()) / 40;
-    const double speaking = totalRecordingSeconds() / 60;
-    const double saved = (typing - speaking) + speaking * (-0.5);
-    return saved >= 0 ? saved : 0;
-}
-
-// "termDictionary" is either one stored map or an INI group of its own.
-QVariantMap Settings::termDictionary() const
-{
-    std::lock_guard lock(m_mutex);
-    const QVariant stored = m_defaults->value(kTermDictionary);
-    if (stored.metaType().id() == QMetaType::QVariantMap)
-        return stored.toMap();
-    if (stored.isValid())
-        return {};
-    QVariantMap group;
-    m_defaults->beginGroup(kTermDictionary);
-    for (const QString& key : m_defaults->childKeys())
-        group.insert(key, m_defaults->value(key));
-    m_defaults->endGroup();
-    return group;
-}
-
-void Settings::loadDefaultHotwordsIfNeeded()
-{
-    std::lock_guard lock(m_mutex);
-    if (value(kHotwordsInitialized).toBool())
-        return;
-    write(kHotwordsInitialized, true);
-
-    const QVariantMap terms = termDictionary();
-    {
-        const bool allStrings = std::all_of(terms.cbegin(), terms.cend(),
-            [](const QVariant& v) { return v.metaType().id() == QMetaType::QString; });
-        if (!terms.isEmpty() && allStrings) {
-            QStringList words;
-            for (const QVariant& v : terms)
-                words.append(v.toString());
-            words.removeDuplicates();
-            sortByUnicodeScalars(words);
-            setHotwords(words);
-            return;
-        }
-    }
-    setHotwords(TextPostProcessor::defaultHotwords());
 }

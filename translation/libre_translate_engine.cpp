@@ -1,7 +1,7 @@
 #include "translation/libre_translate_engine.h"
 
 #include "settings/settings.h"
-#include "text/standard_output.h"
+#include "support/standard_output.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

@@ -1,16 +1,16 @@
 #include "translation/translation_pipeline.h"
 
-#include "app/dictation/dictation_ui.h"
 #include "settings/settings.h"
 #include "text/character_count.h"
 #include "translation/translation_service.h"
+#include "translation/translation_ui.h"
 
 #include <QPointer>
 #include <QTimer>
 #include <memory>
 
 TranslationPipeline::TranslationPipeline(
-    DictationUi& ui, TranslationService& service, TypeText typeText, int timeLimitMs, QObject* parent)
+    TranslationUi& ui, TranslationService& service, TypeText typeText, int timeLimitMs, QObject* parent)
     : QObject(parent)
     , m_ui(ui)
     , m_service(service)

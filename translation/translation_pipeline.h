@@ -4,7 +4,7 @@
 #include <QString>
 #include <functional>
 
-class DictationUi;
+class TranslationUi;
 class TranslationService;
 
 // Translate-and-type: races the translation against a time limit and types the
@@ -18,7 +18,7 @@ public:
 
     static constexpr int defaultTimeLimitMs = 10000;
 
-    TranslationPipeline(DictationUi& ui, TranslationService& service, TypeText typeText,
+    TranslationPipeline(TranslationUi& ui, TranslationService& service, TypeText typeText,
         int timeLimitMs = defaultTimeLimitMs, QObject* parent = nullptr);
 
     // Returns at once; the outcome follows from the event loop.
@@ -31,7 +31,7 @@ Q_SIGNALS:
 private:
     void finish(const std::optional<QString>& result, const QString& text, double duration);
 
-    DictationUi& m_ui;
+    TranslationUi& m_ui;
     TranslationService& m_service;
     TypeText m_typeText;
     int m_timeLimitMs;

@@ -2,7 +2,7 @@
 
 #include "settings/notification_center.h"
 #include "settings/settings.h"
-#include "text/standard_output.h"
+#include "support/standard_output.h"
 #include "ui/information_dialog.h"
 #include "ui/status_menu_texts.h"
 

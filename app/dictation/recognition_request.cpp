@@ -4,7 +4,7 @@
 #include "app/dictation/one_shot_body.h"
 #include "settings/settings.h"
 #include "text/character_count.h"
-#include "text/standard_output.h"
+#include "support/standard_output.h"
 #include "text/text_post_processor.h"
 
 #include <QJsonDocument>

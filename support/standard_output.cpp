@@ -1,4 +1,4 @@
-#include "standard_output.h"
+#include "support/standard_output.h"
 
 #include <cstdio>
 

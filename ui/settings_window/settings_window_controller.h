@@ -1,21 +1,14 @@
 #pragma once
 
-#include "ui/settings_window/connection_tester.h"
+#include "ui/settings_window/server_status_line.h"
 
 #include <QObject>
-#include <functional>
 #include <memory>
 
-class HotwordListModel;
-class QCheckBox;
-class QColor;
-class QComboBox;
+class GeneralTab;
 class QDialog;
-class QLabel;
-class QLineEdit;
-class QPushButton;
-class QTableView;
 class QWidget;
+class TextProcessingTab;
 
 // The settings window: created once, reused for the life of the process. Its controls are
 // loaded from Settings::shared() at creation only, so closing (which only hides) keeps
@@ -24,8 +17,7 @@ class QWidget;
 class SettingsWindowController : public QObject {
     Q_OBJECT
 public:
-    // Asks the local server's health and calls the completion once, on the GUI thread.
-    using HealthCheck = std::function<void(std::function<void(bool)>)>;
+    using HealthCheck = ServerStatusLine::HealthCheck;
 
     explicit SettingsWindowController(HealthCheck checkServerHealth, QObject* parent = nullptr);
     ~SettingsWindowController() override;
@@ -34,43 +26,11 @@ public:
     QWidget* window() const;
 
 private:
-    void setupUI();
-    void setupGeneralTab(QWidget* page);
-    void setupTextProcessingTab(QWidget* page);
+    void setupUI(HealthCheck checkServerHealth);
     void loadSettings();
     void saveSettings();
 
-    void triggerKeyChanged();
-    void updateHintLabel();
-
-    void toggleLocalMode();
-    void updateUIForLocalMode();
-    void updateServerStatus();
-    void testConnection();
-    void showConnectionOutcome(ConnectionTester::Outcome outcome);
-    void setServerStatus(const QString& text, const QColor& color);
-
-    void addHotword();
-    void deleteHotword();
-    void resetToDefaultHotwords();
-    void updateHotwordCount();
-
-    HealthCheck checkServerHealth;
     std::unique_ptr<QDialog> settingsWindow;
-    ConnectionTester* connectionTester;
-    HotwordListModel* hotwordModel;
-
-    QLineEdit* serverTextField = nullptr;
-    QCheckBox* launchAtLoginCheckbox = nullptr;
-    QComboBox* languagePopup = nullptr;
-    QCheckBox* localModeCheckbox = nullptr;
-    QLabel* serverStatusLabel = nullptr;
-    QPushButton* testButton = nullptr;
-    QComboBox* triggerKeyPopup = nullptr;
-    QLabel* hintLabel = nullptr;
-    QLineEdit* translationServerTextField = nullptr;
-    QCheckBox* fillerRemovalCheckbox = nullptr;
-    QCheckBox* cjkSpacingCheckbox = nullptr;
-    QCheckBox* hotwordCheckbox = nullptr;
-    QTableView* hotwordTableView = nullptr;
+    GeneralTab* generalTab = nullptr;
+    TextProcessingTab* textProcessingTab = nullptr;
 };

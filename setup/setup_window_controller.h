@@ -2,6 +2,7 @@
 
 #include "server/local_server_manager.h"
 #include "server/server_status.h"
+#include "setup/setup_window_view.h"
 
 #include <QObject>
 #include <QPointer>
@@ -10,10 +11,6 @@
 #include <functional>
 #include <memory>
 
-class QComboBox;
-class QLabel;
-class QProgressBar;
-class QPushButton;
 class QWidget;
 
 // The first-run wizard: the user picks the local or the remote recognition server; for
@@ -40,7 +37,6 @@ public:
     QWidget* window() const;
 
 private:
-    void setupUI();
     void modeChanged();
     void actionButtonClicked();
     void skipSetup();
@@ -52,21 +48,13 @@ private:
     void showError(const QString& message);
 
     void onActionTriggered();
-    void onReturnPressed();
     void subscribeToServer();
-    void setBarDeterminate(double value);
-    void setBarIndeterminate();
     bool accessibilityTrusted() const;
 
     std::function<bool()> m_isAccessibilityTrusted;
     LocalServerManager& m_server;
-    std::unique_ptr<QWidget> m_window;
 
-    QPointer<QLabel> statusLabel;
-    QPointer<QProgressBar> progressBar;
-    QPointer<QLabel> detailLabel;
-    QPointer<QPushButton> actionButton;
-    QPointer<QComboBox> modeSelector;
+    SetupWindowView view;
 
     QString currentMode = QStringLiteral("local");
     // Running while the health loop polls; stopped means "no loop".

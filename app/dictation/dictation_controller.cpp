@@ -1,5 +1,6 @@
 #include "app/dictation/dictation_controller.h"
 
+#include "app/dictation/dictation_ui.h"
 #include "app/dictation/gesture_recognizer.h"
 #include "app/dictation/recognition_request.h"
 #include "app/dictation/recording_session.h"

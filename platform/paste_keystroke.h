@@ -2,16 +2,28 @@
 
 #include <QString>
 
-// Sends the paste keystroke to the focused window: Ctrl+V, or Ctrl+Shift+V when that
-// window is a terminal emulator. The keystroke carries only its own modifiers, even while
-// the user still holds others (the trigger key, Shift...).
+// How the focused window pastes: Ctrl+V, Ctrl+Shift+V in terminal emulators, and
+// Shift+Insert from the PRIMARY selection in the xterm family, which binds no key to the
+// CLIPBOARD by default.
+enum class PasteMethod { ControlV, ControlShiftV, ShiftInsert };
+
+inline bool pastesFromPrimary(PasteMethod method)
+{
+    return method == PasteMethod::ShiftInsert;
+}
+
+// Sends the paste keystroke to the focused window. The keystroke carries only its own
+// modifiers, even while the user still holds others (the trigger key, Shift...), and
+// never reaches the key monitors: it is not the person's typing.
 class PasteKeystroke {
 public:
     virtual ~PasteKeystroke() = default;
 
     // Whether keystrokes can be sent at all (the "accessibility trust" of the desktop).
     virtual bool canSend() const = 0;
+    // The keystroke the window that has the keyboard focus now pastes with.
+    virtual PasteMethod methodForFocus() const = 0;
     // False when the keystroke could not be sent.
-    virtual bool send() = 0;
+    virtual bool send(PasteMethod method) = 0;
     virtual QString backendName() const = 0;
 };

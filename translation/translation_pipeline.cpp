@@ -55,19 +55,20 @@ void TranslationPipeline::translateAndType(
 
 void TranslationPipeline::finish(const std::optional<QString>& result, const QString& text, double duration)
 {
-    Settings& settings = Settings::shared();
     const bool translated = result && !result->isEmpty();
     const QString& typed = translated ? *result : text;
-    settings.addTotalRecordingSeconds(duration);
-    settings.addTotalCharactersTyped(characterCount(typed));
-    settings.addTotalRecognitions(1);
     if (translated) {
         m_ui.orderOutStatus();
     } else {
         m_ui.showStatus(QStringLiteral("翻译超时，输出原文"), statusOrange());
         m_ui.hideStatusAfterDelay(1.5);
     }
+    // The paste first: the totals are written to disk, which the person must not wait for.
     if (m_typeText)
         m_typeText(typed);
+    Settings& settings = Settings::shared();
+    settings.addTotalRecordingSeconds(duration);
+    settings.addTotalCharactersTyped(characterCount(typed));
+    settings.addTotalRecognitions(1);
     Q_EMIT finished(translated);
 }

@@ -35,7 +35,8 @@ DictationController::DictationController(DictationUi& ui, Recorder& recorder, Pa
           this))
 {
     m_session->onFinished = [this](const FinishedRecording& finished) {
-        m_recognition->sendToASR(finished.wav, finished.duration, finished.translationTarget);
+        m_recognition->sendToASR(
+            finished.wav, finished.duration, finished.translationTarget, [this] { m_injector->prefetch(); });
     };
 }
 

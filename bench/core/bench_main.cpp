@@ -8,11 +8,11 @@
 #include "app/dictation/recording_session.h"
 #include "app/dictation/text_injector.h"
 #include "counting_server.h"
-#include "tests/dictation/fake_platform.h"
 #include "platform/paste_keystroke.h"
 #include "platform/pulse/pulse_recorder.h"
 #include "platform/recorder.h"
 #include "settings/settings.h"
+#include "tests/dictation/fake_platform.h"
 #include "translation/libre_translate_engine.h"
 
 #include <QDir>
@@ -35,7 +35,8 @@ public:
     { }
     qint64 sentAtNs = 0;
     bool canSend() const override { return true; }
-    bool send() override
+    PasteMethod methodForFocus() const override { return PasteMethod::ControlV; }
+    bool send(PasteMethod) override
     {
         sentAtNs = m_clock.nsecsElapsed();
         return true;

@@ -67,9 +67,10 @@ bool UinputPasteKeystroke::createDevice()
     return true;
 }
 
-bool UinputPasteKeystroke::send()
+bool UinputPasteKeystroke::send(PasteMethod method)
 {
     if (!createDevice())
         return false;
-    return InputEventWriter(fd_).write(InputEventWriter::pasteSequence(false));
+    // Shift+Insert is not among the keys of the device: a focus we cannot see gets Ctrl+V.
+    return InputEventWriter(fd_).write(InputEventWriter::pasteSequence(method == PasteMethod::ControlShiftV));
 }

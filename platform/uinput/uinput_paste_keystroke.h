@@ -4,6 +4,7 @@
 
 // Ctrl+V through a virtual keyboard on /dev/uinput, for sessions where XTest is not
 // available. The compositor's focus is not visible from here, so terminals get Ctrl+V too.
+// The evdev key monitor knows the keyboard by its name and never reads it.
 class UinputPasteKeystroke : public PasteKeystroke {
 public:
     explicit UinputPasteKeystroke(const QString& devicePath = QStringLiteral("/dev/uinput"));
@@ -15,7 +16,8 @@ public:
     static QString deviceName();
 
     bool canSend() const override;
-    bool send() override;
+    PasteMethod methodForFocus() const override { return PasteMethod::ControlV; }
+    bool send(PasteMethod method) override;
     QString backendName() const override;
 
 private:

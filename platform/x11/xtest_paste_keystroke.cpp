@@ -106,13 +106,24 @@ bool XTestPasteKeystroke::canSend() const
     return open();
 }
 
-bool XTestPasteKeystroke::isTerminalClass(const QString& wmClass)
+PasteMethod XTestPasteKeystroke::methodForClass(const QString& wmClass)
 {
-    static const QSet<QString> terminals = {
+    // No default key pastes the CLIPBOARD here (Ctrl+Shift+V arrives as ^V, or starts
+    // urxvt's ISO 14755 input); Shift+Insert pastes PRIMARY.
+    static const QSet<QString> primaryTerminals = {
         QStringLiteral("xterm"),
         QStringLiteral("uxterm"),
+        QStringLiteral("lxterm"),
+        QStringLiteral("koi8rxterm"),
         QStringLiteral("urxvt"),
         QStringLiteral("rxvt"),
+        QStringLiteral("rxvt-unicode"),
+        QStringLiteral("urxvt-256color"),
+        QStringLiteral("mrxvt"),
+        QStringLiteral("eterm"),
+        QStringLiteral("aterm"),
+    };
+    static const QSet<QString> terminals = {
         QStringLiteral("gnome-terminal"),
         QStringLiteral("gnome-terminal-server"),
         QStringLiteral("konsole"),
@@ -136,8 +147,6 @@ bool XTestPasteKeystroke::isTerminalClass(const QString& wmClass)
         QStringLiteral("tilda"),
         QStringLiteral("yakuake"),
         QStringLiteral("cool-retro-term"),
-        QStringLiteral("eterm"),
-        QStringLiteral("aterm"),
         QStringLiteral("kgx"),
         QStringLiteral("org.gnome.console"),
         QStringLiteral("org.gnome.ptyxis"),
@@ -152,13 +161,16 @@ bool XTestPasteKeystroke::isTerminalClass(const QString& wmClass)
         QStringLiteral("tabby"),
         QStringLiteral("hyper"),
     };
-    return terminals.contains(wmClass.toLower());
+    const QString name = wmClass.toLower();
+    if (primaryTerminals.contains(name))
+        return PasteMethod::ShiftInsert;
+    return terminals.contains(name) ? PasteMethod::ControlShiftV : PasteMethod::ControlV;
 }
 
-bool XTestPasteKeystroke::focusIsTerminal() const
+PasteMethod XTestPasteKeystroke::methodForFocus() const
 {
-    if (!display_)
-        return false;
+    if (!open())
+        return PasteMethod::ControlV;
     ScopedErrorIgnorer guard(display_);
     Window focus = None;
     int revert = 0;
@@ -168,11 +180,14 @@ bool XTestPasteKeystroke::focusIsTerminal() const
     while (w != None && w != PointerRoot) {
         XClassHint hint {nullptr, nullptr};
         if (XGetClassHint(display_, w, &hint)) {
-            const bool terminal = (hint.res_name && isTerminalClass(QString::fromLocal8Bit(hint.res_name)))
-                || (hint.res_class && isTerminalClass(QString::fromLocal8Bit(hint.res_class)));
+            PasteMethod method = PasteMethod::ControlV;
+            for (const char* name : {hint.res_name, hint.res_class}) {
+                if (name && method == PasteMethod::ControlV)
+                    method = methodForClass(QString::fromLocal8Bit(name));
+            }
             XFree(hint.res_name);
             XFree(hint.res_class);
-            return terminal;
+            return method;
         }
         Window root = None;
         Window parent = None;
@@ -186,40 +201,41 @@ bool XTestPasteKeystroke::focusIsTerminal() const
             break;
         w = parent;
     }
-    return false;
+    return PasteMethod::ControlV;
 }
 
-bool XTestPasteKeystroke::send()
+bool XTestPasteKeystroke::send(PasteMethod method)
 {
     if (!open()) {
         qCWarning(lcPlatform) << "paste: no XTest on" << qEnvironmentVariable("DISPLAY");
         return false;
     }
-    const bool terminal = focusIsTerminal();
     const int control = keycodeFor(display_, XK_Control_L, 37);
     const int shift = keycodeFor(display_, XK_Shift_L, 50);
-    const int v = keycodeFor(display_, XK_v, 55);
+    const int key = method == PasteMethod::ShiftInsert ? keycodeFor(display_, XK_Insert, 118)
+                                                       : keycodeFor(display_, XK_v, 55);
+    QList<int> modifiers;
+    if (method != PasteMethod::ShiftInsert)
+        modifiers << control;
+    if (method != PasteMethod::ControlV)
+        modifiers << shift;
     const QList<int> held = heldModifierKeycodes(display_);
 
     auto& ledger = SyntheticKeyLedger::shared();
-    auto fake = [&](int keycode, bool press, bool hideFromMonitor) {
-        if (hideFromMonitor)
-            ledger.expect(keycode, press);
+    auto fake = [&](int keycode, bool press) {
+        ledger.expect(keycode, press);
         XTestFakeKeyEvent(display_, static_cast<unsigned int>(keycode), press ? True : False, CurrentTime);
     };
     for (int kc : held)
-        fake(kc, false, true);
-    fake(control, true, true);
-    if (terminal)
-        fake(shift, true, true);
-    // The V key itself reaches the monitor as an ordinary key, which the gestures ignore.
-    fake(v, true, false);
-    fake(v, false, false);
-    if (terminal)
-        fake(shift, false, true);
-    fake(control, false, true);
+        fake(kc, false);
+    for (int kc : modifiers)
+        fake(kc, true);
+    fake(key, true);
+    fake(key, false);
+    for (auto it = modifiers.crbegin(); it != modifiers.crend(); ++it)
+        fake(*it, false);
     for (int kc : held)
-        fake(kc, true, true);
+        fake(kc, true);
     XSync(display_, False);
     return true;
 }

@@ -6,9 +6,11 @@
 
 struct _XDisplay;
 
-// Ctrl+V (Ctrl+Shift+V into terminal emulators) through XTest. Modifier keys the user
-// still holds are released around the keystroke and pressed again afterwards, since the
-// focused client would otherwise see e.g. Super+Ctrl+V and ignore it.
+// The paste keystroke through XTest: Ctrl+V, Ctrl+Shift+V into terminal emulators,
+// Shift+Insert into the xterm family. Modifier keys the user still holds are released
+// around the keystroke and pressed again afterwards, since the focused client would
+// otherwise see e.g. Super+Ctrl+V and ignore it. Every faked key is announced to the key
+// monitors (SyntheticKeyLedger), so none of it can read as the person's typing.
 class XTestPasteKeystroke : public PasteKeystroke {
 public:
     XTestPasteKeystroke();
@@ -17,13 +19,12 @@ public:
     XTestPasteKeystroke& operator=(const XTestPasteKeystroke&) = delete;
 
     bool canSend() const override;
-    bool send() override;
+    PasteMethod methodForFocus() const override;
+    bool send(PasteMethod method) override;
     QString backendName() const override;
 
-    // Whether the window with the keyboard focus belongs to a terminal emulator.
-    bool focusIsTerminal() const;
-    // Whether a WM_CLASS (instance or class name) is a known terminal emulator.
-    static bool isTerminalClass(const QString& wmClass);
+    // The paste keystroke of a window by its WM_CLASS (instance or class name).
+    static PasteMethod methodForClass(const QString& wmClass);
 
 private:
     bool open() const;

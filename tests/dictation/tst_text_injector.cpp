@@ -6,44 +6,64 @@
 #include <QProcess>
 #include <QtTest>
 
-class FakePaste : public PasteKeystroke {
+namespace {
+
+// Reads the X clipboard as another application (our event loop serves it), or owns it.
+QString xclip(const QByteArray& input = QByteArray())
+{
+    QProcess xclip;
+    QSignalSpy done(&xclip, &QProcess::finished);
+    xclip.start(QStringLiteral("xclip"), {"-selection", "clipboard", input.isNull() ? "-o" : "-i"});
+    xclip.write(input);
+    xclip.closeWriteChannel();
+    return done.wait(5000) ? QString::fromUtf8(xclip.readAllStandardOutput()) : "<no answer>";
+}
+
+// A target application: at each keystroke it reads the clipboard, a moment later, in a
+// process of its own, as a real window does.
+class ReadingPaste : public PasteKeystroke {
+public:
+    QStringList pasted;
+    int sent = 0;
     bool canSend() const override { return true; }
-    bool send() override { return true; }
+    PasteMethod methodForFocus() const override { return PasteMethod::ControlV; }
+    bool send(PasteMethod) override
+    {
+        ++sent;
+        auto* reader = new QProcess;
+        QObject::connect(reader, &QProcess::finished, reader, [this, reader] {
+            pasted << QString::fromUtf8(reader->readAllStandardOutput());
+            reader->deleteLater();
+        });
+        reader->start(QStringLiteral("sh"), {"-c", "sleep 0.05; exec xclip -selection clipboard -o"});
+        return true;
+    }
     QString backendName() const override { return {}; }
 };
+
+} // namespace
 
 class TextInjectorTest : public QObject {
     Q_OBJECT
 
-    // Reads the X clipboard as another application (our event loop serves it), or owns it.
-    static QString xclip(const QByteArray& input = QByteArray())
-    {
-        QProcess xclip;
-        QSignalSpy done(&xclip, &QProcess::finished);
-        xclip.start(QStringLiteral("xclip"), {"-selection", "clipboard", input.isNull() ? "-o" : "-i"});
-        xclip.write(input);
-        xclip.closeWriteChannel();
-        return done.wait(5000) ? QString::fromUtf8(xclip.readAllStandardOutput()) : "<no answer>";
-    }
-
 private Q_SLOTS:
-    // A second dictation before the first restore: the user's text still comes back, once.
-    void usersTextComesBackAfterOverlappingDictations()
+    // Three dictations finishing together: each target reads its own text, in order; the
+    // person's text is never pasted and comes back once, after the last paste.
+    void pastesInOrderAndGivesTheTextBack()
     {
         if (qEnvironmentVariableIsEmpty("DISPLAY") || QStandardPaths::findExecutable("xclip").isEmpty())
             QSKIP("needs an X server and xclip");
         xclip("keep me"); // forks a server that owns the selection
         QTRY_COMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("keep me"));
-        FakePaste paste;
+        ReadingPaste paste;
         TextInjector injector(paste);
         QSignalSpy restored(&injector, &TextInjector::clipboardRestored);
-        QElapsedTimer clock;
-        clock.start();
-        injector.typeText(QStringLiteral("听写的文字"));
-        QCOMPARE(xclip(), QStringLiteral("听写的文字"));
-        injector.typeText(QStringLiteral("two"));
-        QVERIFY(restored.wait(3000));
-        QVERIFY(clock.elapsed() >= TextInjector::restoreDelayMs);
+        injector.prefetch();
+        for (const char* text : {"听写的文字", "two", "three"})
+            injector.typeText(QString::fromUtf8(text));
+        QCOMPARE(paste.sent, 1); // the others wait for the first read
+        QVERIFY(restored.wait(5000));
+        QCOMPARE(paste.pasted, (QStringList {"听写的文字", "two", "three"}));
         QCOMPARE(xclip(), QStringLiteral("keep me"));
         QCOMPARE(restored.size(), 1);
     }

@@ -1,6 +1,7 @@
 """A person dictating with Parlix in remote mode: hold right Super, speak, release, and the
 cleaned text lands in the focused window; taps first ask for a translation."""
 import json
+import threading
 import time
 import unittest
 
@@ -13,7 +14,8 @@ class RemoteDictation(unittest.TestCase):
     def setUp(self):
         h.need_desktop(self)
         self.reply = {"success": True, "text": "我用Python写代码"}
-        self.asr = h.StubServer(lambda: self.reply)
+        # reply: the JSON answer, or a function that makes it (and may hold it back).
+        self.asr = h.StubServer(lambda: self.reply() if callable(self.reply) else self.reply)
         self.translation = {"translatedText": "I write code in Python"}
         self.engine = h.StubServer(lambda: self.translation)
         self.home = h.Home()
@@ -93,6 +95,41 @@ class RemoteDictation(unittest.TestCase):
         # And the next real dictation still works.
         h.dictate(SPOKEN)
         self.assertTrue(self.receiver.wait_for(lambda t: "我用 Python 写代码" in t))
+
+    def answers(self, texts, hold):
+        """Answers the requests with texts in turn; hold(i) runs before answer i goes out."""
+        lock, count = threading.Lock(), [0]
+
+        def answer():
+            with lock:
+                i, count[0] = count[0], count[0] + 1
+            hold(i)
+            return {"text": texts[i]}
+        return answer
+
+    def test_the_paste_landing_during_the_next_hold_keeps_that_dictation(self):
+        gate = threading.Event()
+        self.reply = self.answers(["第一句", "第二句"], lambda i: i == 0 and gate.wait(30))
+        h.dictate(SPOKEN)
+        self.asr.requests.get(timeout=10)  # in, its answer held back
+        h.key_down(h.SUPER_R)
+        time.sleep(0.3)
+        gate.set()  # Parlix's Ctrl+V goes out while the person holds the key
+        self.assertTrue(self.receiver.wait_for(lambda t: "第一句" in t, 10), self.parlix.output())
+        time.sleep(h.speak(SPOKEN) + 0.3)
+        h.key_up(h.SUPER_R)
+        self.assertTrue(self.receiver.wait_for(lambda t: t == "第一句第二句"),
+                        f"receiver holds {self.receiver.text()!r}\n{self.parlix.output()}")
+
+    def test_answers_arriving_together_are_typed_in_order(self):
+        both_in = threading.Barrier(2, timeout=30)
+        self.reply = self.answers(["甲", "乙"], lambda i: (both_in.wait(), time.sleep(0.002 * i)))
+        h.dictate(SPOKEN)
+        h.dictate(SPOKEN)
+        self.assertTrue(self.receiver.wait_for(lambda t: "乙" in t), self.parlix.output())
+        time.sleep(0.5)
+        self.assertEqual(self.receiver.text(), "甲乙")  # never the person's clipboard
+        self.assertTrue(h.wait_until(lambda: h.clipboard() == "the user's own clipboard", 3))
 
     def test_control_trigger_is_not_fooled_by_the_paste_keystroke(self):
         # Parlix's own Ctrl+V must neither count as a tap of a Control trigger nor break

@@ -1,7 +1,8 @@
 # `cpack -G DEB` from the build tree makes parlix_<version>_<arch>.deb. Library
-# dependencies are computed by dpkg-shlibdeps; only what the binary does not link
-# (the Python the local server runs on, the emoji font of the tray icon, pkill/lsof for
-# the server clean-up) is listed by hand.
+# dependencies are computed by dpkg-shlibdeps; only what the binary does not link is
+# listed by hand: the Python the local server runs on with what `python3 -m venv` needs
+# to give the venv its own pip (venv module, the pip wheel ensurepip installs), pkill for
+# the server clean-up and the emoji font of the tray icon.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME parlix)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -14,7 +15,7 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "python3, python3-venv, procps, lsof, fonts-noto-color-emoji")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "python3, python3-venv, python3-pip-whl, procps, fonts-noto-color-emoji")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk, pulseaudio | pipewire-pulse")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "python3-pocketsphinx, pocketsphinx-en-us")
 include(CPack)

@@ -1,5 +1,6 @@
 #include "server/local_server_manager.h"
 
+#include "server/orphan_cleanup.h"
 #include "server/python_tools.h"
 #include "settings/app_paths.h"
 
@@ -14,8 +15,6 @@
 #include <QNetworkReply>
 #include <QPointer>
 #include <QProcess>
-#include <QStringDecoder>
-#include <QThread>
 #include <QTimer>
 #include <csignal>
 #include <memory>
@@ -28,24 +27,6 @@ namespace {
 
 constexpr int kStopGraceMs = 1000;
 constexpr int kStopPollMs = 50;
-
-// The port counts as free when lsof lists nobody but us: our own keep-alive connections
-// to an old server would otherwise hold every start up for the full 6 s.
-bool portIsFree(const QByteArray& lsofOutput)
-{
-    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-    const QString text = decoder(lsofOutput);
-    if (decoder.hasError())
-        return true;
-    const QString self = QString::number(QCoreApplication::applicationPid());
-    const QStringList pids = text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    for (const QString& pid : pids) {
-        const QString trimmed = pid.trimmed();
-        if (!trimmed.isEmpty() && trimmed != self)
-            return false;
-    }
-    return true;
-}
 
 // With the pocketsphinx engine the model is Debian's package: there is nothing to download,
 // and its presence is what "the model exists" means.
@@ -77,6 +58,7 @@ LocalServerManager::LocalServerManager(const LocalServerOptions& options, QObjec
 
 LocalServerManager::~LocalServerManager()
 {
+    delete cleanup_;
     if (serverProcess_) {
         serverProcess_->disconnect(this);
         endChild(serverProcess_);
@@ -86,7 +68,7 @@ LocalServerManager::~LocalServerManager()
 
 bool LocalServerManager::isRunning() const
 {
-    return serverProcess_ && serverProcess_->state() != QProcess::NotRunning;
+    return cleanup_ || (serverProcess_ && serverProcess_->state() != QProcess::NotRunning);
 }
 
 bool LocalServerManager::venvExists() const
@@ -106,37 +88,18 @@ bool LocalServerManager::checkUvAvailable() const
     return findUv().has_value();
 }
 
-bool LocalServerManager::runTool(const QString& program, const QStringList& arguments, QByteArray* output)
+void LocalServerManager::killOrphanServers(std::function<void()> then)
 {
-    QProcess tool;
-    tool.setProcessChannelMode(output ? QProcess::MergedChannels : QProcess::ForwardedChannels);
-    tool.start(program, arguments);
-    if (!tool.waitForStarted()) {
-        qCWarning(lcServer) << "cannot run" << program << tool.errorString();
-        return false;
-    }
-    tool.waitForFinished(10000);
-    if (output)
-        *output = tool.readAll();
-    return true;
-}
-
-void LocalServerManager::killOrphanServers()
-{
-    runTool(options_.pkillPath, {QStringLiteral("-f"), options_.orphanPattern}, nullptr);
-    QThread::msleep(500);
-    runTool(
-        options_.pkillPath, {QStringLiteral("-9"), QStringLiteral("-f"), options_.orphanPattern}, nullptr);
-    const QStringList lsofArguments {
-        QStringLiteral("-i"), QStringLiteral(":%1").arg(options_.port), QStringLiteral("-t")};
-    for (int attempt = 1; attempt <= 20; ++attempt) {
-        QByteArray listeners;
-        if (!runTool(options_.lsofPath, lsofArguments, &listeners) || portIsFree(listeners))
-            return;
-        if (attempt < 20)
-            QThread::msleep(300);
-    }
-    qCWarning(lcServer) << "port" << options_.port << "still busy after the clean-up";
+    auto* cleanup = new OrphanCleanup(options_.pkillPath, options_.orphanPattern, options_.port, this);
+    cleanup_ = cleanup;
+    cleanup->run([this, cleanup, then = std::move(then)] {
+        // Deleted later: this runs inside one of the clean-up's own signals.
+        cleanup->deleteLater();
+        if (cleanup_ != cleanup)
+            return; // cancelled by a stop
+        cleanup_ = nullptr;
+        then();
+    });
 }
 
 QString LocalServerManager::findServerScript() const
@@ -167,8 +130,11 @@ void LocalServerManager::startServer()
 {
     if (isRunning())
         return;
-    killOrphanServers();
+    killOrphanServers([this] { launchServer(); });
+}
 
+void LocalServerManager::launchServer()
+{
     const QString script = findServerScript();
     if (script.isEmpty()) {
         report(ServerStatus::error(QStringLiteral("找不到服务器脚本")));
@@ -177,11 +143,6 @@ void LocalServerManager::startServer()
     const QString python = findPython3();
     if (python.isEmpty()) {
         report(ServerStatus::error(QStringLiteral("找不到 Python 环境，请重新设置")));
-        return;
-    }
-    const std::optional<QString> uv = findUv();
-    if (!uv) {
-        report(ServerStatus::error(QStringLiteral("找不到 uv 工具")));
         return;
     }
 
@@ -194,14 +155,17 @@ void LocalServerManager::startServer()
         venv + QStringLiteral("/bin:/opt/homebrew/bin:/opt/homebrew/sbin:/usr/local/bin:") + inheritedPath);
     environment.insert(QStringLiteral("PYTHONUNBUFFERED"), QStringLiteral("1"));
     environment.insert(QStringLiteral("VIRTUAL_ENV"), venv);
-    environment.insert(QStringLiteral("UV_PATH"), *uv);
+    // A uv around speeds the script's installs up; without one it uses the venv's pip.
+    environment.remove(QStringLiteral("UV_PATH"));
+    if (const std::optional<QString> uv = findUv())
+        environment.insert(QStringLiteral("UV_PATH"), *uv);
 
     auto* process = new QProcess(this);
     process->setProgram(python);
     process->setArguments({script});
     process->setWorkingDirectory(QDir::homePath());
     process->setProcessEnvironment(environment);
-    process->setProcessChannelMode(QProcess::MergedChannels);
+    process->setProcessChannelMode(QProcess::SeparateChannels);
     // A Parlix that crashes or is killed must not leave the server holding the port and
     // gigabytes of model memory; the kernel ends the child with us.
     const pid_t parentPid = ::getpid();
@@ -210,13 +174,16 @@ void LocalServerManager::startServer()
         if (::getppid() != parentPid)
             ::raise(SIGTERM);
     });
-    connect(
-        process, &QProcess::readyReadStandardOutput, this, [this, process] { readServerOutput(process); });
+    connect(process, &QProcess::readyReadStandardOutput, this,
+        [this, process] { readServerOutput(process, stdoutParser_, process->readAllStandardOutput()); });
+    connect(process, &QProcess::readyReadStandardError, this,
+        [this, process] { readServerOutput(process, stderrParser_, process->readAllStandardError()); });
     connect(process, &QProcess::finished, this, [this] {
         QMetaObject::invokeMethod(
             this, [this] { report(ServerStatus::make(ServerStatus::Kind::stopped)); }, Qt::QueuedConnection);
     });
 
+    // Waits only for the exec, not for anything the child does.
     process->start();
     if (!process->waitForStarted(30000)) {
         const QString reason = process->errorString();
@@ -231,15 +198,17 @@ void LocalServerManager::startServer()
         serverProcess_->deleteLater();
     }
     serverProcess_ = process;
-    parser_.clear(); // a half line of the old child must not prefix the new child's first
+    // A half line of the old child must not prefix the new child's first.
+    stdoutParser_.clear();
+    stderrParser_.clear();
     report(ServerStatus::make(ServerStatus::Kind::checking));
 }
 
-void LocalServerManager::readServerOutput(QProcess* process)
+void LocalServerManager::readServerOutput(QProcess* process, ServerOutputParser& parser, QByteArray chunk)
 {
     if (process != serverProcess_)
         return;
-    const QList<QJsonObject> messages = parser_.feed(process->readAll());
+    const QList<QJsonObject> messages = parser.feed(chunk);
     if (messages.isEmpty())
         return;
     // Callbacks run from the event loop, never inside the reader, so an observer may stop
@@ -272,13 +241,20 @@ void LocalServerManager::endChild(QProcess* process)
 
 void LocalServerManager::stopServer()
 {
+    if (cleanup_) {
+        // A start still clearing away old servers: it launches nothing now.
+        cleanup_->deleteLater();
+        cleanup_ = nullptr;
+    }
     if (!serverProcess_)
         return;
     QProcess* process = serverProcess_;
     disconnect(process, &QProcess::readyReadStandardOutput, this, nullptr);
+    disconnect(process, &QProcess::readyReadStandardError, this, nullptr);
     endChild(process);
     serverProcess_ = nullptr;
-    parser_.clear();
+    stdoutParser_.clear();
+    stderrParser_.clear();
     report(ServerStatus::make(ServerStatus::Kind::stopped));
 }
 

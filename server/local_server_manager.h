@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <functional>
 
+class OrphanCleanup;
 class QNetworkAccessManager;
 class QProcess;
 
@@ -33,6 +34,8 @@ public:
     std::function<void(int percent)> onDownloadProgress;
     std::function<void(const QString& message)> onLog;
 
+    // Also true while a start is under way (old servers being cleared away), so that
+    // nobody starts a second child meanwhile.
     bool isRunning() const;
     bool venvExists() const; // APP_SUPPORT_PATH/venv/bin/python3
     // With PARLIX_ASR_ENGINE=pocketsphinx the engine's model is Debian's en-us package
@@ -40,11 +43,13 @@ public:
     bool modelExists() const; // APP_SUPPORT_PATH/Fun-ASR-Nano-2512/model.pt
     bool checkUvAvailable() const;
 
-    // Starts the server unless it is running; outcomes only through onStatusChange.
-    // Blocks while servers left over from earlier runs are cleared away.
+    // Starts the server unless it is running; outcomes only through onStatusChange. It
+    // returns at once: servers left over from earlier runs are cleared away first,
+    // without blocking the GUI thread, and the checks, the launch and "checking" follow
+    // from the event loop.
     void startServer();
-    // SIGTERM, then SIGKILL after 1 s; returns when the child is gone. Harmless when
-    // nothing runs.
+    // SIGTERM, then SIGKILL after 1 s; returns when the child is gone. Cancels a start
+    // still clearing away old servers. Harmless when nothing runs.
     void stopServer();
 
     // GET http://127.0.0.1:<port>/health with a 2 s limit; completion exactly once, on
@@ -53,15 +58,18 @@ public:
     void waitForServerReady(double timeout, std::function<void(bool ready)> completion);
 
 private:
-    void killOrphanServers();
-    bool runTool(const QString& program, const QStringList& arguments, QByteArray* output);
+    void killOrphanServers(std::function<void()> then);
+    void launchServer();
     QString findServerScript() const;
-    void readServerOutput(QProcess* process);
+    void readServerOutput(QProcess* process, ServerOutputParser& parser, QByteArray chunk);
     void endChild(QProcess* process);
     void report(const ServerStatus& status);
 
     LocalServerOptions options_;
+    OrphanCleanup* cleanup_ = nullptr; // set while a start clears away old servers
     QProcess* serverProcess_ = nullptr;
-    ServerOutputParser parser_;
+    // One line buffer per stream: a partial line on one must not prefix a line of the other.
+    ServerOutputParser stdoutParser_;
+    ServerOutputParser stderrParser_;
     QNetworkAccessManager* network_ = nullptr;
 };

@@ -11,5 +11,4 @@ struct LocalServerOptions {
     // pkill -f pattern of the servers that the clean-up before each start ends.
     QString orphanPattern = QStringLiteral("local_server.py");
     QString pkillPath = QStringLiteral("/usr/bin/pkill");
-    QString lsofPath = QStringLiteral("/usr/bin/lsof");
 };

@@ -12,22 +12,23 @@
 
 std::optional<QString> findUv()
 {
-    const QString shipped = resourcePath(QStringLiteral("uv"));
-    if (!shipped.isEmpty())
-        return shipped;
-    const QString cwd = QDir::currentPath();
-    const QString candidates[] = {
-        cwd + QStringLiteral("/Resources/uv"),
-        cwd + QStringLiteral("/Parlix.app/Contents/Resources/uv"),
-    };
-    for (const QString& candidate : candidates) {
-        if (QFileInfo(candidate).isFile())
-            return candidate;
-    }
     const QString onPath = QStandardPaths::findExecutable(QStringLiteral("uv"));
-    if (!onPath.isEmpty())
-        return onPath;
-    return std::nullopt;
+    if (onPath.isEmpty())
+        return std::nullopt;
+    return onPath;
+}
+
+QString findSystemPython3()
+{
+    const QString chosen = qEnvironmentVariable("PARLIX_SYSTEM_PYTHON");
+    if (!chosen.isEmpty())
+        return chosen;
+    // Debian's own interpreter first: a python3 that a version manager puts first on PATH
+    // has neither Debian's venv support nor its packages (pocketsphinx).
+    const QString system = QStringLiteral("/usr/bin/python3");
+    if (QFileInfo(system).isExecutable())
+        return system;
+    return QStandardPaths::findExecutable(QStringLiteral("python3"));
 }
 
 QString findPython3()
@@ -48,40 +49,49 @@ void createPythonVenv(std::function<void(bool success, std::optional<QString> er
     // What an unfinished attempt left behind.
     QDir(venv).removeRecursively();
 
-    const std::optional<QString> uv = findUv();
-    if (!uv) {
-        completion(false, QStringLiteral("找不到 uv 工具"));
+    const QString python = findSystemPython3();
+    if (python.isEmpty()) {
+        completion(false, QStringLiteral("找不到 Python 3，请安装 python3 和 python3-venv"));
         return;
     }
 
-    // Owned by the application, so that quitting during the download ends uv instead of
+    QStringList arguments {QStringLiteral("-m"), QStringLiteral("venv")};
+    // The offline engine is Debian's python3-pocketsphinx, importable only through the
+    // system's site-packages.
+    if (qEnvironmentVariable("PARLIX_ASR_ENGINE") == QLatin1String("pocketsphinx"))
+        arguments << QStringLiteral("--system-site-packages");
+    arguments << venv;
+
+    // Owned by the application, so that quitting meanwhile ends the tool instead of
     // leaving it running (and the process object leaking).
     auto* process = new QProcess(QCoreApplication::instance());
-    QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, process, [process] {
+    QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, process, [process, venv] {
         process->disconnect();
         process->kill();
         process->waitForFinished(1000);
+        // A venv cut short has its python3 but maybe no pip; it would pass for complete.
+        QDir(venv).removeRecursively();
     });
-    process->setProgram(*uv);
-    process->setArguments({QStringLiteral("venv"), venv, QStringLiteral("--python"), QStringLiteral("3.12")});
+    process->setProgram(python);
+    process->setArguments(arguments);
     process->setWorkingDirectory(support);
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("UV_PYTHON_DOWNLOADS"), QStringLiteral("automatic"));
-    process->setProcessEnvironment(environment);
     process->setProcessChannelMode(QProcess::MergedChannels);
 
-    // Drained while uv runs: a chatty download must not stall on a full pipe.
+    // Drained while the tool runs: a chatty run must not stall on a full pipe.
     auto output = std::make_shared<QByteArray>();
     QObject::connect(process, &QProcess::readyReadStandardOutput, process,
         [process, output] { output->append(process->readAll()); });
     QObject::connect(process, &QProcess::finished, process,
-        [process, output, completion](int exitCode, QProcess::ExitStatus exitStatus) {
+        [process, output, venv, completion](int exitCode, QProcess::ExitStatus exitStatus) {
             output->append(process->readAll());
             process->deleteLater();
             if (exitStatus == QProcess::NormalExit && exitCode == 0) {
                 completion(true, std::nullopt);
                 return;
             }
+            // Without ensurepip (python3-venv missing) the tool fails after making
+            // bin/python3: what it leaves must not count as an environment.
+            QDir(venv).removeRecursively();
             QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
             const QString text = decoder(*output);
             completion(false, decoder.hasError() ? QStringLiteral("未知错误") : text);

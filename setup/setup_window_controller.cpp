@@ -104,11 +104,7 @@ void SetupWindowController::startLocalSetup()
     view.statusLabel->setText(QStringLiteral("正在检查环境..."));
     view.detailLabel->setToolTip(QString());
 
-    if (!findUv()) {
-        showError(QStringLiteral("找不到 uv 工具，请重新安装应用"));
-        return;
-    }
-    view.detailLabel->setText(QStringLiteral("使用 uv 管理 Python 环境"));
+    view.detailLabel->setText(QStringLiteral("使用系统 Python 环境"));
     subscribeToServer();
 
     if (m_server.venvExists()) {
@@ -116,7 +112,8 @@ void SetupWindowController::startLocalSetup()
         return;
     }
     view.statusLabel->setText(QStringLiteral("正在创建 Python 环境..."));
-    view.detailLabel->setText(QStringLiteral("首次运行需要下载 Python（约 60MB）"));
+    // The system's python3 makes it: nothing is downloaded in this step.
+    view.detailLabel->setText(QStringLiteral("使用系统 Python 创建虚拟环境，无需下载"));
     createPythonVenv([self = QPointer(this)](bool success, std::optional<QString> error) {
         if (!self)
             return;

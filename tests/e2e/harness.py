@@ -168,19 +168,13 @@ def open_settings_window():
 
 
 def offline_recogniser(home, prepared):
-    """The environment for Parlix's own recogniser on the offline English engine. No uv can
-    be installed here: the stand-in on PATH makes the venv the way that engine needs it
-    (with Debian's site packages). prepared: make the venv now rather than through setup."""
-    bin_dir = os.path.join(home.root, "bin")
-    os.makedirs(bin_dir, exist_ok=True)
-    with open(os.path.join(bin_dir, "uv"), "w") as f:
-        f.write('#!/bin/sh\n[ "$1" = venv ] || exit 0\n'
-                'exec /usr/bin/python3 -m venv --system-site-packages --without-pip "$2"\n')
-    os.chmod(os.path.join(bin_dir, "uv"), 0o755)
+    """The environment for Parlix's own recogniser on the offline English engine (Debian's
+    pocketsphinx, which Parlix's venv reaches through the system site packages).
+    prepared: make the venv now rather than through setup."""
     if prepared:
-        subprocess.run([os.path.join(bin_dir, "uv"), "venv", os.path.join(home.app_support, "venv")],
-                       check=True)
-    return {"PATH": bin_dir + ":" + os.environ["PATH"], "PARLIX_ASR_ENGINE": "pocketsphinx"}
+        subprocess.run(["/usr/bin/python3", "-m", "venv", "--system-site-packages", "--without-pip",
+                        os.path.join(home.app_support, "venv")], check=True)
+    return {"PARLIX_ASR_ENGINE": "pocketsphinx"}
 
 
 def server_processes():

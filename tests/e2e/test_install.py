@@ -13,6 +13,15 @@ import harness as h
 BUILD_DIR = os.environ.get("PARLIX_BUILD_DIR", "")
 
 
+def shipped_server_files():
+    """The server script, its modules and the pinned requirements it installs from."""
+    resources = os.path.join(h.HERE, "..", "..", "resources")
+    names = [f for f in os.listdir(resources)
+             if f.endswith(".py") or (f.startswith("requirements") and f.endswith(".txt"))]
+    assert "local_server.py" in names
+    return names
+
+
 def read(path):
     with open(path, encoding="utf-8") as f:
         return f.read()
@@ -34,7 +43,8 @@ class InstallTree(unittest.TestCase):
     def test_layout(self):
         p = self.prefix
         self.assertTrue(os.access(f"{p}/bin/parlix", os.X_OK))
-        self.assertTrue(os.path.isfile(f"{p}/share/parlix/local_server.py"))
+        for f in shipped_server_files():
+            self.assertTrue(os.path.isfile(f"{p}/share/parlix/{f}"), f)
         entry = read(f"{p}/share/applications/parlix.desktop")
         for line in ("Name=Parlix", "Exec=parlix", "Icon=parlix", "NoDisplay=false",
                      "Categories=Utility;Accessibility;"):
@@ -97,8 +107,9 @@ class DebianPackage(unittest.TestCase):
             deb = os.path.join(out, debs[0])
             depends = subprocess.run(["dpkg-deb", "-f", deb, "Depends"], capture_output=True,
                                      text=True, check=True).stdout
+            # Local mode needs nothing the package does not bring: a venv with its own pip.
             for package in ("libqt6widgets6", "libqt6network6", "libpulse0", "libxi6", "libxtst6",
-                            "libevdev2", "python3"):
+                            "libevdev2", "python3", "python3-venv", "python3-pip-whl", "procps"):
                 self.assertIn(package, depends)
             root = os.path.join(out, "root")
             admin = os.path.join(root, "var", "lib", "dpkg")
@@ -112,11 +123,12 @@ class DebianPackage(unittest.TestCase):
             self.assertEqual(installed.returncode, 0, installed.stderr)
             files = subprocess.run(["dpkg", "--root", root, "-L", "parlix"], capture_output=True,
                                    text=True, check=True).stdout.split()
-            for path in ("/usr/bin/parlix", "/usr/share/parlix/local_server.py",
-                         "/usr/share/applications/parlix.desktop",
-                         "/usr/share/icons/hicolor/48x48/apps/parlix.png"):
+            for path in ("/usr/bin/parlix", "/usr/share/applications/parlix.desktop",
+                         "/usr/share/icons/hicolor/48x48/apps/parlix.png",
+                         *("/usr/share/parlix/" + f for f in shipped_server_files())):
                 self.assertIn(path, files)
                 self.assertTrue(os.path.exists(root + path))
+            self.assertFalse([f for f in files if os.path.basename(f) == "uv"])
         finally:
             shutil.rmtree(out, ignore_errors=True)
 

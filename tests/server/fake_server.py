@@ -8,9 +8,9 @@ import sys
 import time
 
 
-def write(data):
-    sys.stdout.buffer.write(data)
-    sys.stdout.buffer.flush()
+def write(data, stream=sys.stdout):
+    stream.buffer.write(data)
+    stream.buffer.flush()
     time.sleep(0.05)
 
 
@@ -24,7 +24,9 @@ if os.environ.get("FAKE_SERVER_PORT"):  # an old server still holding the port
     listener = socket.create_server(("127.0.0.1", int(os.environ["FAKE_SERVER_PORT"])))
 env = dict({k: os.environ.get(k) for k in ("PATH", "PYTHONUNBUFFERED", "VIRTUAL_ENV", "UV_PATH")},
            cwd=os.getcwd(), argv=sys.argv, pid=os.getpid())
-write(json.dumps({"type": "log", "message": json.dumps(env)}).encode() + b"\n")
+write(json.dumps({"type": "log", "message": json.dumps(env)}).encode() + b"\n", sys.stderr)
+write(b"UserWarning: half a line of noise", sys.stderr)  # must not swallow the line below
 write(b'{"type":"status","st')  # one line over two reads
 write(b'ate":"ready"}\n')
+write(b" ends later\n", sys.stderr)
 signal.pause()

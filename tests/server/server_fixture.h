@@ -18,7 +18,6 @@ struct FakeInstall {
         qputenv("PARLIX_RESOURCES_DIR", QFile::encodeName(resources.path()));
         QDir().mkpath(QDir::homePath()); // the child's working directory
         return (script.isEmpty() || QFile::link(script, scriptPath()))
-            && QFile(resources.path() + QStringLiteral("/uv")).open(QIODevice::WriteOnly)
             && QDir().mkpath(QFileInfo(pythonPath()).path())
             && QFile::link(QStringLiteral("/usr/bin/python3"), pythonPath());
     }

@@ -14,8 +14,8 @@
 
 using Kind = ServerStatus::Kind;
 
-// Clean settings and data folder; stand-ins for the shipped uv (PARLIX_UV_STANDIN: ok, fail, hang) and
-// server.
+// Clean settings and data folder; a stand-in server, and a stand-in for the system python3 that fails
+// or hangs (PARLIX_PYTHON_STANDIN) unless a test lets the real one make the venv.
 struct SetupTestBench {
     QTemporaryDir resources;
     // Orphan clean-up reaches only this bench's own servers.
@@ -30,9 +30,10 @@ struct SetupTestBench {
         Settings::shared().remove(u"setupCompleted"_qs);
         QDir(APP_SUPPORT_PATH()).removeRecursively();
         qputenv("PARLIX_RESOURCES_DIR", resources.path().toUtf8());
-        qputenv("PARLIX_UV_RELEASE", resources.filePath(u"release"_qs).toUtf8());
-        qputenv("PARLIX_UV_STANDIN", "ok");
-        for (const QString& name : {u"uv"_qs, u"local_server.py"_qs})
+        qputenv("PARLIX_PYTHON_RELEASE", resources.filePath(u"release"_qs).toUtf8());
+        qputenv("PARLIX_SYSTEM_PYTHON", resources.filePath(u"python3"_qs).toUtf8());
+        qputenv("PARLIX_PYTHON_STANDIN", "fail");
+        for (const QString& name : {u"python3"_qs, u"local_server.py"_qs})
             QFile::copy(
                 QStringLiteral(PARLIX_TEST_SOURCE_DIR "/setup/standins/") + name, resources.filePath(name));
     }
@@ -60,10 +61,10 @@ class TestSetupWindowController : public QObject {
     std::unique_ptr<SetupTestBench> m;
 
     QString texts() const { return m->status() + u" | " + m->action()->text(); }
-    // A uv that never finishes keeps the wizard waiting with its observers installed.
+    // A venv creation that never finishes keeps the wizard waiting with its observers installed.
     bool startWaiting()
     {
-        qputenv("PARLIX_UV_STANDIN", "hang");
+        qputenv("PARLIX_PYTHON_STANDIN", "hang");
         QTest::mouseClick(m->action(), Qt::LeftButton);
         return QTest::qWaitFor([this] { return m->status() == u"正在创建 Python 环境..."_qs; });
     }
@@ -84,7 +85,8 @@ private Q_SLOTS:
         QTest::newRow("model missing, completion drops the wizard")
             << u"drop"_qs << u"首次使用需要下载模型（约 2GB） | 下载并安装"_qs << QString();
         QTest::newRow("environment creation failed")
-            << u"fail"_qs << u"❌ 出错了 | 重试"_qs << u"创建 Python 环境失败\nerror: No interpreter found"_qs;
+            << u"fail"_qs << u"❌ 出错了 | 重试"_qs
+            << u"创建 Python 环境失败\nError: [Errno 28] No space left on device\nwhile"_qs;
         // Progress, then ready; "重试" must not finish the setup that the ready offered.
         QTest::newRow("server error after ready") << u"ready"_qs << u"❌ 出错了 | 重试"_qs << u"端口被占用"_qs;
     }
@@ -99,12 +101,16 @@ private Q_SLOTS:
         QVERIFY(m->open());
         if (before == u"drop")
             m->wizard->onComplete = [this] { ++m->completions, m->wizard.reset(); };
-        qputenv("PARLIX_UV_STANDIN", "fail");
+        qputenv("PARLIX_PYTHON_STANDIN", "fail");
         if (before == u"fail")
             QTest::mouseClick(m->action(), Qt::LeftButton);
         if (before == u"ready") {
             QVERIFY(startWaiting());
             auto* bar = m->get<QProgressBar>("progressBar");
+            m->server.onStatusChange(ServerStatus::make(Kind::installingDeps)); // pip's progress
+            m->server.onProgress(3, 12, u"正在安装 torch"_qs);
+            QVERIFY(m->status() == u"正在安装依赖..."_qs && bar->value() == 25);
+            QCOMPARE(m->get("detailLabel")->text(), u"正在安装 torch"_qs);
             m->server.onDownloadProgress(42);
             QVERIFY(m->status() == u"正在下载模型... 42%"_qs && bar->value() == 42);
             m->server.onStatusChange(ServerStatus::make(Kind::downloadingModel));
@@ -143,12 +149,15 @@ private Q_SLOTS:
         QVERIFY(Settings::shared().setupCompleted() && !m->wizard->window()->isVisible());
     }
 
-    // Real child processes: the stand-in uv's environment runs the stand-in server on port 19000.
+    // Real child processes: the system's python3 makes the venv, which runs the stand-in server on
+    // port 19000.
     void localRunReachesReady()
     {
+        qunsetenv("PARLIX_SYSTEM_PYTHON");
         QVERIFY(m->open());
         QTest::mouseClick(m->action(), Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(m->status(), u"✅ 设置完成！"_qs, 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(m->status(), u"✅ 设置完成！"_qs, 40000);
+        QVERIFY(QFile::exists(APP_SUPPORT_PATH() + u"/venv/bin/pip"_qs));
         QVERIFY(m->server.isRunning());
         QTest::mouseClick(m->action(), Qt::LeftButton);
         QCOMPARE(m->completions, 1);

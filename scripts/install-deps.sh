@@ -16,6 +16,7 @@ TEST_PACKAGES=(
   xvfb xauth xdotool xclip trayer x11-apps x11-utils imagemagick
   pulseaudio pulseaudio-utils espeak-ng sox python3-tk
   python3-pocketsphinx pocketsphinx-en-us dpkg-dev file xterm
+  locales-all
 )
 
 want=("${BUILD_PACKAGES[@]}" "${RUNTIME_PACKAGES[@]}")

@@ -1,14 +1,16 @@
 #include "status_menu_texts.h"
 
-#include <cstdio>
+#include <charconv>
 
 namespace {
-// C's printf rounding (to nearest even on ties), which QString::asprintf does not follow.
+// Always with ".", whatever LC_NUMERIC says, and rounded as C's printf rounds (exact value,
+// ties to even), which QString::asprintf does not follow.
 QString fixed(double value, int decimals)
 {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
-    return QString::fromLatin1(buffer);
+    char buffer[400]; // room for the largest double in fixed notation
+    const auto result
+        = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+    return QString::fromLatin1(buffer, result.ec == std::errc() ? result.ptr - buffer : 0);
 }
 } // namespace
 

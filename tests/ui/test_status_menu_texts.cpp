@@ -1,10 +1,19 @@
 #include "ui/status_menu_texts.h"
 
+#include <QLocale>
 #include <QTest>
+#include <clocale>
 
 class TestStatusMenuTexts : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    // A German desktop writes "1,5": the figures must not follow it.
+    void initTestCase()
+    {
+        QVERIFY2(std::setlocale(LC_ALL, "de_DE.UTF-8"), "the de_DE.UTF-8 locale is missing (locales-all)");
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    }
+
     void texts_data()
     {
         QTest::addColumn<QString>("text");

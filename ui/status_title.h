@@ -5,7 +5,8 @@
 #include <QString>
 
 // What the tray icon shows: "🐟" when idle, "● REC", "● EN" or "● JA" while recording,
-// with a red dot and a blue language suffix.
+// with a red dot and a white "REC" or a blue language suffix on a dark badge, legible on
+// dark and light panels alike.
 class StatusTitle {
 public:
     static StatusTitle idle();
@@ -21,6 +22,7 @@ public:
 
     // The title drawn into a square icon of `size` pixels on a transparent background.
     QPixmap render(int size) const;
+    // Rendered afresh at each size and device pixel ratio asked for.
     QIcon icon() const;
 
     bool operator==(const StatusTitle&) const = default;

@@ -95,6 +95,7 @@ void AppDelegate::showSetupWizard()
         if (self)
             self->startApp();
     };
+    m_statusItem->addShortcutsTo(m_setupWindowController->window());
     m_setupWindowController->showWindow();
 }
 
@@ -168,8 +169,10 @@ void AppDelegate::setupEventTap()
 
 void AppDelegate::openSettings()
 {
-    if (!m_settingsWindowController)
+    if (!m_settingsWindowController) {
         m_settingsWindowController = std::make_unique<SettingsWindowController>(&checkLocalServerHealth);
+        m_statusItem->addShortcutsTo(m_settingsWindowController->window());
+    }
     m_settingsWindowController->showWindow();
 }
 

@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QCursor>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QMenu>
 #include <QPointer>
@@ -56,6 +57,10 @@ void StatusItem::setupStatusItem()
     m_menu->addAction(QStringLiteral("关于 Parlix"), this, &StatusItem::showAbout);
     QAction* quit = m_menu->addAction(QStringLiteral("退出"), this, &StatusItem::quitRequested);
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    m_shortcutActions = {settings, quit};
+    // Qt offers a popup's shortcuts to no window (a tray menu has none above it): the menu
+    // takes its key equivalents itself.
+    m_menu->installEventFilter(this);
     connect(m_menu.get(), &QMenu::aboutToShow, this, &StatusItem::menuWillOpen);
 
     m_trayIcon->setContextMenu(m_menu.get());
@@ -138,6 +143,26 @@ void StatusItem::showStats()
 void StatusItem::showAbout()
 {
     InformationDialog::run(QStringLiteral("Parlix"), aboutMessage(Settings::shared().triggerKey()));
+}
+
+void StatusItem::addShortcutsTo(QWidget* window) const
+{
+    window->addActions(m_shortcutActions);
+}
+
+bool StatusItem::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != m_menu.get() || event->type() != QEvent::KeyPress)
+        return QObject::eventFilter(watched, event);
+    const QKeySequence pressed(static_cast<QKeyEvent*>(event)->keyCombination());
+    for (QAction* action : std::as_const(m_shortcutActions)) {
+        if (action->isEnabled() && action->shortcut().matches(pressed) == QKeySequence::ExactMatch) {
+            m_menu->hide();
+            action->trigger();
+            return true;
+        }
+    }
+    return false;
 }
 
 QAction* StatusItem::actionWithTag(int tag) const

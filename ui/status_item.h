@@ -10,6 +10,7 @@
 class QAction;
 class QMenu;
 class QSystemTrayIcon;
+class QWidget;
 
 // The tray icon and its menu: how to use the trigger key, the local-service and usage
 // lines (refreshed each time the menu opens) and the settings, statistics, about and quit
@@ -43,6 +44,10 @@ public:
     void showStats();
     void showAbout();
 
+    // The menu's key equivalents ("Ctrl+," settings, "Ctrl+Q" quit) also work in `window`
+    // while it is active. In the open menu they work by themselves.
+    void addShortcutsTo(QWidget* window) const;
+
     QMenu* menu() const { return m_menu.get(); }
     QSystemTrayIcon* trayIcon() const { return m_trayIcon; }
     QString title() const { return m_title.text(); }
@@ -53,11 +58,15 @@ Q_SIGNALS:
     void openSettingsRequested();
     void quitRequested();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void applyTitle(const StatusTitle& title);
 
     std::function<void(std::function<void(bool)>)> m_checkServerHealth;
     std::unique_ptr<QMenu> m_menu;
+    QList<QAction*> m_shortcutActions;
     QSystemTrayIcon* m_trayIcon = nullptr;
     StatusTitle m_title;
     quint64 m_healthProbe = 0; // the latest probe; older answers are stale

@@ -5,7 +5,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
+#include <QSignalSpy>
 #include <QTest>
+#include <QWidget>
 
 class TestStatusItem : public QObject {
     Q_OBJECT
@@ -38,6 +40,46 @@ private Q_SLOTS:
         item->menuWillOpen();
         item.reset();
         pending.at(2)(false);
+    }
+
+    // The key equivalents the menu shows reach their commands in the open menu and in a
+    // Parlix window, once each.
+    void shownShortcutsWork_data()
+    {
+        QTest::addColumn<bool>("inMenu");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("quits");
+        QTest::newRow("Ctrl+, in the open menu") << true << int(Qt::Key_Comma) << false;
+        QTest::newRow("Ctrl+Q in the open menu") << true << int(Qt::Key_Q) << true;
+        QTest::newRow("Ctrl+, in a Parlix window") << false << int(Qt::Key_Comma) << false;
+        QTest::newRow("Ctrl+Q in a Parlix window") << false << int(Qt::Key_Q) << true;
+    }
+
+    void shownShortcutsWork()
+    {
+        QFETCH(bool, inMenu);
+        QFETCH(int, key);
+        QFETCH(bool, quits);
+        StatusItem item(nullptr);
+        item.setupStatusItem();
+        QWidget window;
+        item.addShortcutsTo(&window);
+        QSignalSpy settings(&item, &StatusItem::openSettingsRequested);
+        QSignalSpy quit(&item, &StatusItem::quitRequested);
+        QWidget* target = &window;
+        if (inMenu) {
+            item.menu()->popup(QPoint(100, 100));
+            QTRY_VERIFY(item.menu()->isVisible());
+            target = item.menu();
+        } else {
+            window.show();
+            window.activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&window));
+        }
+        QTest::keyClick(target, Qt::Key(key), Qt::ControlModifier);
+        QCOMPARE(settings.count(), quits ? 0 : 1);
+        QCOMPARE(quit.count(), quits ? 1 : 0);
+        QVERIFY(!item.menu()->isVisible());
     }
 };
 

@@ -6,9 +6,13 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDeadlineTimer>
+#include <QHeaderView>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QPointer>
+#include <QScrollBar>
 #include <QSettings>
 #include <QTabWidget>
 #include <QTableView>
@@ -16,6 +20,7 @@
 #include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
+#include <cmath>
 
 // Read through a second handle: what is really on disk.
 static QVariant stored(const QString& key)
@@ -77,6 +82,24 @@ struct StubHttpServer : QTcpServer {
 // Shown in scalar order of the normalised strings: capitals first, "É" after "z".
 static const QStringList kStored = {u"alpha"_qs, u"Zeta"_qs, u"E\u0301cole"_qs, u"Beta"_qs};
 static const QStringList kShown = {u"Beta"_qs, u"Zeta"_qs, u"alpha"_qs, u"E\u0301cole"_qs};
+
+// A flat theme: every shade of the window's colour is the window's colour.
+static QPalette flatPalette(QColor window, QColor text)
+{
+    QPalette palette(text, window, window, window, window, text, window);
+    palette.setColor(QPalette::Base, window);
+    palette.setColor(QPalette::AlternateBase, window.lighter(window.lightness() < 128 ? 130 : 95));
+    return palette;
+}
+
+static double luminance(QRgb rgb)
+{
+    auto channel = [](int value) {
+        const double c = value / 255.0;
+        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(qRed(rgb)) + 0.7152 * channel(qGreen(rgb)) + 0.0722 * channel(qBlue(rgb));
+}
 
 // The window on screen as the tray menu opens it, over a fresh store.
 class SettingsWindowTest : public QObject {
@@ -191,6 +214,36 @@ private Q_SLOTS:
         click("saveButton");
         expectSaved({{"serverURL", "http://asr.example/api/transcribe"}, {"language", "en"},
             {"triggerKey", "rightCommand"}, {"useLocalServer", false}, {"launchAtLogin", true}});
+    }
+
+    // On flat light and dark themes the rule between the switches and the hotwords shows,
+    // and the table's header and banding reach its right edge.
+    void textTabOnFlatThemes_data()
+    {
+        QTest::addColumn<QPalette>("palette");
+        QTest::newRow("light") << flatPalette(QColor(0xef, 0xef, 0xef), Qt::black);
+        QTest::newRow("dark") << flatPalette(QColor(0x2d, 0x2d, 0x30), QColor(0xe8, 0xe8, 0xe8));
+    }
+    void textTabOnFlatThemes()
+    {
+        QFETCH(QPalette, palette);
+        const QPalette original = QApplication::palette();
+        QApplication::setPalette(palette);
+        const bool opened = open({{"hotwords", TextPostProcessor::defaultHotwords()}});
+        showHotwords();
+        QWidget* page = control("textProcessing");
+        QWidget* rule = control("separator");
+        const QImage seen = page->grab().toImage();
+        QApplication::setPalette(original);
+        QVERIFY(opened);
+        const QPoint onRule = rule->geometry().center();
+        const double line = luminance(seen.pixel(onRule)),
+                     beside = luminance(seen.pixel(onRule - QPoint(0, 6)));
+        QVERIFY2(
+            (std::max(line, beside) + 0.05) / (std::min(line, beside) + 0.05) >= 1.5, "the rule is not seen");
+        const QHeaderView* header = m_table->horizontalHeader();
+        QCOMPARE(header->length(), m_table->viewport()->width());
+        QVERIFY(header->sectionSize(0) >= 330 - m_table->verticalScrollBar()->width());
     }
 
     void localStatusFollowsTheProbe()

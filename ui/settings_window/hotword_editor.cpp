@@ -42,8 +42,10 @@ void HotwordEditor::setupUI(QWidget* page)
     hotwordTableView->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     hotwordTableView->verticalHeader()->setDefaultSectionSize(22);
     hotwordTableView->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    hotwordTableView->horizontalHeader()->setStretchLastSection(false);
+    // The column is 330 wide and takes what is left of the row, so that the header and
+    // the row banding reach the table's right edge.
     hotwordTableView->setColumnWidth(0, 330);
+    hotwordTableView->horizontalHeader()->setStretchLastSection(true);
     place(hotwordTableView, 15, 45, 370, 120);
 
     QPushButton* add = makeButton(page, QStringLiteral("添加"), 395, 165, 70, 24);

@@ -2,11 +2,11 @@
 
 #include "settings/settings.h"
 #include "ui/settings_window/hotword_editor.h"
+#include "ui/settings_window/separator_line.h"
 #include "ui/settings_window/settings_layout.h"
 #include "ui/settings_window/status_colors.h"
 
 #include <QCheckBox>
-#include <QFrame>
 #include <QLabel>
 
 using namespace SettingsLayout;
@@ -28,9 +28,8 @@ TextProcessingTab::TextProcessingTab(QWidget* page, QObject* parent)
     hotwordCheckbox->setObjectName(QStringLiteral("hotwordCheckbox"));
     place(hotwordCheckbox, 15, 230, 400, 20);
 
-    auto* separator = new QFrame(page);
-    separator->setFrameShape(QFrame::HLine);
-    separator->setFrameShadow(QFrame::Sunken);
+    auto* separator = new SeparatorLine(page);
+    separator->setObjectName(QStringLiteral("separator"));
     place(separator, 15, 200, 440, 1);
 
     makeLabel(page, QStringLiteral("热词列表"), 15, 175, 200, 20)->setFont(heading);

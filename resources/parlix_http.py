@@ -146,8 +146,12 @@ class Handler(BaseHTTPRequestHandler):
 
     def do_GET(self):
         if self._path() == "/health":
-            if self.server.service.ready.is_set():
-                self._send_json(200, {"status": "ok", "engine": self.server.service.engine.name})
+            service = self.server.service
+            if service.ready.is_set():
+                reply = {"status": "ok", "engine": service.engine.name}
+                if service.translator is not None:
+                    reply["translation"] = service.translator.state()
+                self._send_json(200, reply)
             else:
                 self._send_json(503, {"status": "loading"})
         else:

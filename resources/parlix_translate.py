@@ -107,8 +107,16 @@ class Translator:
         parlix_download.fetch(remote, target, on_bytes, check=check_package)
         return target
 
+    def state(self):
+        """For /health: "ready", "preparing", or why translation is not available."""
+        with self._lock:
+            if self._ready.is_set():
+                return "ready"
+            return "preparing" if self._preparing else (self._problem or "preparing")
+
     def handle(self, fields):
-        """The LibreTranslate reply to the fields of one request, or BadRequest."""
+        """The LibreTranslate reply to the fields of one request, or BadRequest.
+        An api_key is accepted and not needed: the server only listens on loopback."""
         q, source, target = fields.get("q"), fields.get("source", "auto"), fields.get("target")
         many = isinstance(q, list)
         texts = q if many else [q]
@@ -125,9 +133,10 @@ class Translator:
             if s != target and (s, target) not in PAIRS:
                 raise BadRequest(400, "不支持从 %s 翻译到 %s" % (s, target))
         if any(s != target and t.strip() for s, t in zip(sources, texts)) and not self._ready.is_set():
-            self.start()
             with self._lock:
-                raise BadRequest(503, self._problem or "翻译模型正在准备中，请稍后再试")
+                problem = None if self._preparing else self._problem  # the last attempt's reason
+            self.start()
+            raise BadRequest(503, problem or "翻译模型正在准备中，请稍后再试")
         out = [self._translate(t, s, target) for t, s in zip(texts, sources)]
         reply = {"translatedText": out if many else out[0]}
         if source == "auto":

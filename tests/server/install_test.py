@@ -98,6 +98,10 @@ class FirstStartTest(unittest.TestCase):
         self.assertEqual([m["percent"] for m in lines if m["type"] == "download_progress"][-1], 100)
         self.assertEqual(call(19000, "/api/transcribe", *multipart(b"RIFF", remove_filler=b"true")),
                          (200, {"success": True, "text": "你好世界。"}))
+        for _ in range(100):  # the translator gets ready in the background
+            if call(19000)[1].get("translation") == "ready":
+                break
+            time.sleep(0.05)
         reply = call(19000, "/translate", "application/json", json.dumps({"q": "你好世界", "source": "auto", "target": "ja"}))
         self.assertEqual(reply, (200, {"translatedText": "[zh->ja] 你好世界", "detectedLanguage": {"language": "zh", "confidence": 90}}))
         proc.send_signal(signal.SIGTERM)

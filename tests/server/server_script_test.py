@@ -176,6 +176,7 @@ class StubProductionRunTest(unittest.TestCase):
         self.assertEqual(reply, (200, {"success": True, "text": "你好世界。"}))
         self.assertEqual(call(19000, "/translate", "application/json", json.dumps({"q": "你好", "target": "en"})),
                          (503, {"error": "翻译模型正在准备中，请稍后再试"}))
+        self.assertEqual(call(19000), (200, {"status": "ok", "engine": "funasr", "translation": "preparing"}))
         started = time.monotonic()
         proc.send_signal(signal.SIGTERM)
         self.assertEqual(proc.wait(5), 0)

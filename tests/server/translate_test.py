@@ -97,6 +97,7 @@ class TranslateTest(unittest.TestCase):
         self.serve_index()  # the mirror is mended: the next request's attempt succeeds
         status, reply = self.post(json.dumps({"q": "你好", "target": "en"}))
         self.assertEqual((status, reply), (503, {"error": "翻译模型下载失败: zh→en: 不是有效的翻译模型包"}))
+        self.assertEqual(self.translator.state(), "preparing")  # the attempt that request started
         self.wait_ready()
         self.assertEqual(self.post(json.dumps({"q": "你好", "target": "en"}))[0], 200)
 

@@ -1,6 +1,7 @@
 #include "app_delegate.h"
 
 #include "app/dictation/dictation_controller.h"
+#include "app/translation_notice.h"
 #include "platform/platform_factory.h"
 #include "server/local_server_manager.h"
 #include "settings/settings.h"
@@ -15,6 +16,7 @@
 #include <QCoreApplication>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSystemTrayIcon>
 
 namespace {
 
@@ -32,6 +34,23 @@ AppDelegate::AppDelegate()
 {
     m_dictation = std::make_unique<DictationController>(
         *this, *m_recorder, *m_pasteKeystroke, *m_translationEngine, [this] { return m_serverReady; });
+    connect(
+        m_translationEngine.get(), &LibreTranslateEngine::failed, this, &AppDelegate::noteTranslationFailure);
+}
+
+void AppDelegate::noteTranslationFailure(
+    LibreTranslateEngine::Failure failure, const QString& address, const QString& reason)
+{
+    // The overlay already says "翻译超时，输出原文" each time; why, and what to do, once.
+    if (m_translationNoticeShown)
+        return;
+    m_translationNoticeShown = true;
+    const QString message
+        = translationUnavailableMessage(failure, Settings::shared().useLocalServer(), address, reason);
+    printLine(QStringLiteral("翻译不可用: ") + message);
+    QSystemTrayIcon* tray = m_statusItem ? m_statusItem->trayIcon() : nullptr;
+    if (tray && QSystemTrayIcon::supportsMessages())
+        tray->showMessage(QStringLiteral("翻译不可用"), message, QSystemTrayIcon::Warning, 10000);
 }
 
 AppDelegate::~AppDelegate() = default;

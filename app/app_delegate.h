@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/dictation/dictation_ui.h"
+#include "translation/libre_translate_engine.h"
 
 #include <QObject>
 #include <QPointer>
@@ -9,7 +10,6 @@
 
 class DictationController;
 class KeyMonitor;
-class LibreTranslateEngine;
 class PasteKeystroke;
 class Recorder;
 class SettingsWindowController;
@@ -54,6 +54,9 @@ public:
     void showAlert(const QString& title, const QString& message) override;
 
 private:
+    void noteTranslationFailure(
+        LibreTranslateEngine::Failure failure, const QString& address, const QString& reason);
+
     std::unique_ptr<Recorder> m_recorder;
     std::unique_ptr<PasteKeystroke> m_pasteKeystroke;
     std::unique_ptr<LibreTranslateEngine> m_translationEngine;
@@ -66,4 +69,5 @@ private:
     std::unique_ptr<SetupWindowController> m_setupWindowController;
     QPointer<QTimer> m_readinessTimer;
     bool m_serverReady = false;
+    bool m_translationNoticeShown = false;
 };

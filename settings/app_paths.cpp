@@ -10,6 +10,11 @@ QString LOCAL_SERVER_URL()
     return QStringLiteral("http://127.0.0.1:%1/api/transcribe").arg(LOCAL_SERVER_PORT);
 }
 
+QString LOCAL_TRANSLATION_URL()
+{
+    return QStringLiteral("http://127.0.0.1:%1/translate").arg(LOCAL_SERVER_PORT);
+}
+
 QString APP_SUPPORT_PATH()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Parlix");

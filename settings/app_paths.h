@@ -10,6 +10,9 @@ inline constexpr int LOCAL_SERVER_PORT = 19000;
 // "http://127.0.0.1:19000/api/transcribe"
 QString LOCAL_SERVER_URL();
 
+// "http://127.0.0.1:19000/translate": the local server's LibreTranslate-compatible engine.
+QString LOCAL_TRANSLATION_URL();
+
 // $XDG_DATA_HOME/Parlix (usually ~/.local/share/Parlix); not created here.
 QString APP_SUPPORT_PATH();
 

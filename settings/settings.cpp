@@ -199,18 +199,31 @@ void Settings::setHotwords(const QStringList& words)
     write(kHotwords, words);
 }
 
-QString Settings::defaultTranslationServerURL()
+QString Settings::storedTranslationServerURL() const
 {
-    return QStringLiteral("http://127.0.0.1:5000/translate");
+    const QString stored = value(kTranslationServerURL).toString().trimmed();
+    return stored == QLatin1String("http://127.0.0.1:5000/translate") ? QString() : stored;
 }
 
 QString Settings::translationServerURL() const
 {
-    const QVariant stored = value(kTranslationServerURL);
-    return stored.isValid() ? stored.toString() : defaultTranslationServerURL();
+    const QString chosen = storedTranslationServerURL();
+    if (!chosen.isEmpty())
+        return chosen;
+    return useLocalServer() ? LOCAL_TRANSLATION_URL() : QString();
 }
 
 void Settings::setTranslationServerURL(const QString& url)
 {
     write(kTranslationServerURL, url);
+}
+
+QString Settings::translationAPIKey() const
+{
+    return value(kTranslationAPIKey).toString();
+}
+
+void Settings::setTranslationAPIKey(const QString& key)
+{
+    write(kTranslationAPIKey, key);
 }

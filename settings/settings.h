@@ -59,9 +59,17 @@ public:
     void setHotwords(const QStringList& words);
 
     // LibreTranslate-compatible engine used for translated dictation.
+    // "translationServerURL" as chosen by the user, or "" when none is. The port-5000
+    // address that earlier versions stored on every save, unasked, counts as none.
+    QString storedTranslationServerURL() const;
+    // The address translations are posted to: the chosen one; without one our own
+    // server's (LOCAL_TRANSLATION_URL) in local mode, and none ("") in remote mode, so
+    // that dictated text never goes anywhere the user did not pick.
     QString translationServerURL() const;
     void setTranslationServerURL(const QString& url);
-    static QString defaultTranslationServerURL();
+    // "translationAPIKey": sent as api_key when not empty (keyed LibreTranslate servers).
+    QString translationAPIKey() const;
+    void setTranslationAPIKey(const QString& key);
 
     double totalRecordingSeconds() const;
     void setTotalRecordingSeconds(double seconds);

@@ -19,6 +19,7 @@ inline const QString kHotwords = QStringLiteral("hotwords");
 inline const QString kHotwordsInitialized = QStringLiteral("hotwordsInitialized");
 inline const QString kTermDictionary = QStringLiteral("termDictionary");
 inline const QString kTranslationServerURL = QStringLiteral("translationServerURL");
+inline const QString kTranslationAPIKey = QStringLiteral("translationAPIKey");
 inline const QString kTotalRecordingSeconds = QStringLiteral("totalRecordingSeconds");
 inline const QString kTotalCharactersTyped = QStringLiteral("totalCharactersTyped");
 inline const QString kTotalRecognitions = QStringLiteral("totalRecognitions");

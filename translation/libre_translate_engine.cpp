@@ -23,9 +23,11 @@ LibreTranslateEngine::LibreTranslateEngine(QObject* parent)
     , m_network(new QNetworkAccessManager(this))
 { }
 
-void LibreTranslateEngine::fail(const QString& reason, Callback callback)
+void LibreTranslateEngine::fail(
+    Failure failure, const QString& address, const QString& reason, Callback callback)
 {
     printLine(QStringLiteral("翻译失败: ") + reason);
+    Q_EMIT failed(failure, address, reason);
     // Never inside translate(): callers must not be re-entered.
     QTimer::singleShot(0, this, [callback = std::move(callback)] { callback(std::nullopt); });
 }
@@ -33,11 +35,16 @@ void LibreTranslateEngine::fail(const QString& reason, Callback callback)
 void LibreTranslateEngine::translate(const QString& text, const QString& targetLanguage, Callback callback)
 {
     const QString address = Settings::shared().translationServerURL().trimmed();
+    if (address.isEmpty()) {
+        fail(Failure::NoAddress, address, QStringLiteral("未设置翻译服务地址"), std::move(callback));
+        return;
+    }
     const QUrl url(address, QUrl::StrictMode);
     const QString scheme = url.scheme().toLower();
-    if (address.isEmpty() || !url.isValid() || url.host().isEmpty()
+    if (!url.isValid() || url.host().isEmpty()
         || (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
-        fail(QStringLiteral("无效的翻译服务地址 \"") + address + QLatin1Char('"'), std::move(callback));
+        fail(Failure::NoAddress, address,
+            QStringLiteral("无效的翻译服务地址 \"") + address + QLatin1Char('"'), std::move(callback));
         return;
     }
 
@@ -46,6 +53,9 @@ void LibreTranslateEngine::translate(const QString& text, const QString& targetL
     payload.insert(QLatin1String("source"), QStringLiteral("auto"));
     payload.insert(QLatin1String("target"), targetLanguage);
     payload.insert(QLatin1String("format"), QStringLiteral("text"));
+    const QString apiKey = Settings::shared().translationAPIKey();
+    if (!apiKey.isEmpty())
+        payload.insert(QLatin1String("api_key"), apiKey);
 
     QNetworkRequest request(url);
     request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
@@ -55,12 +65,12 @@ void LibreTranslateEngine::translate(const QString& text, const QString& targetL
         if (received > maximumReplySize)
             reply->abort();
     });
-    connect(reply, &QNetworkReply::finished, this, [this, reply, callback = std::move(callback)] {
+    connect(reply, &QNetworkReply::finished, this, [this, reply, address, callback = std::move(callback)] {
         reply->deleteLater();
         const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
         const QByteArray body = reply->isOpen() ? reply->readAll() : QByteArray();
         if (!status.isValid()) {
-            fail(reply->errorString(), callback);
+            fail(Failure::NoAnswer, address, reply->errorString(), callback);
             return;
         }
         const QJsonObject object = QJsonDocument::fromJson(body).object();
@@ -73,10 +83,10 @@ void LibreTranslateEngine::translate(const QString& text, const QString& targetL
         }
         const QJsonValue error = object.value(QLatin1String("error"));
         if (error.isString())
-            fail(error.toString(), callback);
+            fail(Failure::EngineError, address, error.toString(), callback);
         else if (code < 200 || code >= 300)
-            fail(QStringLiteral("HTTP %1").arg(code), callback);
+            fail(Failure::EngineError, address, QStringLiteral("HTTP %1").arg(code), callback);
         else
-            fail(QStringLiteral("无法识别的回复"), callback);
+            fail(Failure::EngineError, address, QStringLiteral("无法识别的回复"), callback);
     });
 }

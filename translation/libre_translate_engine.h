@@ -7,7 +7,8 @@
 class QNetworkAccessManager;
 
 // Client of a LibreTranslate-compatible HTTP service at Settings::translationServerURL(),
-// read at every call. Failures print "翻译失败: " and the reason on standard output.
+// read at every call, with Settings::translationAPIKey() as api_key when one is set.
+// Failures print "翻译失败: " and the reason on standard output and are signalled.
 class LibreTranslateEngine : public QObject, public TranslationEngine {
     Q_OBJECT
 public:
@@ -17,12 +18,20 @@ public:
 
     explicit LibreTranslateEngine(QObject* parent = nullptr);
 
+    // Why a translation failed: no address to post to, nobody answering there (refused,
+    // unknown host, timed out), or an engine that answered without a translation.
+    enum class Failure { NoAddress, NoAnswer, EngineError };
+    Q_ENUM(Failure)
+
     void translate(const QString& text, const QString& targetLanguage, Callback callback) override;
 
     void setTransferTimeout(int milliseconds) { m_transferTimeoutMs = milliseconds; }
 
+Q_SIGNALS:
+    void failed(LibreTranslateEngine::Failure failure, const QString& address, const QString& reason);
+
 private:
-    void fail(const QString& reason, Callback callback);
+    void fail(Failure failure, const QString& address, const QString& reason, Callback callback);
 
     QNetworkAccessManager* m_network;
     int m_transferTimeoutMs = defaultTransferTimeoutMs;

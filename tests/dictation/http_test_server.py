@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Canned replies on a free 127.0.0.1 port, printed first: /reply?status=N&body=TEXT, /inspect
 (hex of Content-Type and body), /huge (20 MiB), /close?tag=T (drops the connection),
-/count?tag=T (how many requests /close?tag=T got), /translate ("target:q"), all &delay=S."""
+/count?tag=T (how many requests /close?tag=T got), /translate ("target:q", "#api_key" appended when
+one was sent), all &delay=S."""
 import json, os, sys, threading, time, urllib.parse
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
@@ -30,7 +31,8 @@ class Handler(BaseHTTPRequestHandler):
             reply = '{"text": "' + "x" * (20 << 20) + '"}'
         elif url.path == "/translate":
             request = json.loads(body)
-            reply = json.dumps({"translatedText": request["target"] + ":" + request["q"]})
+            key = "#" + request["api_key"] if "api_key" in request else ""
+            reply = json.dumps({"translatedText": request["target"] + ":" + request["q"] + key})
         self.send_response(int(query.get("status", 200)))
         self.end_headers()
         self.wfile.write(reply.encode())

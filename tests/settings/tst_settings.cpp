@@ -19,6 +19,8 @@ private Q_SLOTS:
     void roundTripsEveryKind();
     void defaultTrueSwitchesFollowPresence();
     void serverUrlDerivation();
+    void translationAddress_data();
+    void translationAddress();
     void triggerKeyRawValues();
     void seeding_data();
     void seeding();
@@ -78,7 +80,9 @@ void TestSettings::roundTripsEveryKind()
     s.setTotalRecordingSeconds(12.25);
     s.setTotalCharactersTyped(Q_INT64_C(5000000000));
     s.setTotalRecognitions(7);
+    s.setTranslationAPIKey(u"密钥 k"_qs);
     Settings reread(path());
+    QCOMPARE(reread.translationAPIKey(), u"密钥 k"_qs);
     QCOMPARE(reread.remoteServerURL(), QString()); // an empty address stays empty
     QVERIFY(reread.useLocalServer());
     QVERIFY(reread.setupCompleted());
@@ -116,6 +120,35 @@ void TestSettings::serverUrlDerivation()
     QCOMPARE(s.remoteServerURL(), u"http://10.0.0.2:9000/api/transcribe"_qs);
     s.setServerURL(u"http://x/api/transcribe"_qs);
     QCOMPARE(s.remoteServerURL(), u"http://x/api/transcribe"_qs);
+}
+
+void TestSettings::translationAddress_data()
+{
+    QTest::addColumn<bool>("local");
+    QTest::addColumn<QVariant>("stored"); // invalid: nothing stored
+    QTest::addColumn<QString>("expected");
+    const QString own = LOCAL_TRANSLATION_URL(), chosen = u"https://lt.example/translate"_qs;
+    const QString oldDefault = u"http://127.0.0.1:5000/translate"_qs; // stored by every earlier save
+    QTest::newRow("local, none: our own server") << true << QVariant() << own;
+    QTest::newRow("remote, none: no translation") << false << QVariant() << QString();
+    QTest::newRow("local, chosen") << true << QVariant(chosen) << chosen;
+    QTest::newRow("remote, chosen") << false << QVariant(chosen) << chosen;
+    QTest::newRow("local, saved empty field") << true << QVariant(QString()) << own;
+    QTest::newRow("local, old default never chosen") << true << QVariant(oldDefault) << own;
+    QTest::newRow("remote, old default never chosen") << false << QVariant(oldDefault) << QString();
+}
+
+void TestSettings::translationAddress()
+{
+    QFETCH(bool, local);
+    QFETCH(QVariant, stored);
+    QFETCH(QString, expected);
+    Settings& s = *m_settings;
+    s.setUseLocalServer(local);
+    if (stored.isValid())
+        s.setTranslationServerURL(stored.toString());
+    QCOMPARE(s.translationServerURL(), expected);
+    QCOMPARE(LOCAL_TRANSLATION_URL(), u"http://127.0.0.1:19000/translate"_qs);
 }
 
 void TestSettings::triggerKeyRawValues()

@@ -1,3 +1,4 @@
+#include "../dictation/test_http_server.h"
 #include "settings/settings.h"
 #include "text/scalar_order.h"
 #include "text/text_post_processor.h"
@@ -166,13 +167,13 @@ private Q_SLOTS:
             << QVariantMap {{"useLocalServer", false}, {"serverURL", Settings::defaultRemoteServerURL()},
                    {"launchAtLogin", false}, {"language", "auto"}, {"triggerKey", "fn"},
                    {"enableFillerRemoval", true}, {"enableCJKSpacing", true}, {"enableHotwords", true},
-                   {"translationServerURL", Settings::defaultTranslationServerURL()}}
+                   {"translationServerURL", ""}, {"translationAPIKey", ""}}
             << QByteArray("testButton");
         const QVariantMap all {{"useLocalServer", true},
             {"serverURL", " http://10.1.2.3:9000/api/transcribe "}, {"launchAtLogin", true},
             {"language", "ja"}, {"triggerKey", "rightCommand"}, {"enableFillerRemoval", false},
             {"enableCJKSpacing", false}, {"enableHotwords", false},
-            {"translationServerURL", "http://10.1.2.3:5000/translate"}};
+            {"translationServerURL", "http://10.1.2.3:5000/translate"}, {"translationAPIKey", "k 1"}};
         QTest::newRow("everything changed") << all << "日本語" << all << QByteArray("launchAtLoginCheckbox");
         QTest::newRow("empty URL") << QVariantMap {{"serverURL", ""}} << "自动检测"
                                    << QVariantMap {{"serverURL", ""}} << QByteArray("serverTextField");
@@ -289,6 +290,44 @@ private Q_SLOTS:
         QCOMPARE(server.requests, answer < 0 ? QStringList() : QStringList {u"GET /health HTTP/1.1"_qs});
         QVERIFY(answer != 0 || nearlyFiveSeconds.hasExpired());
         QVERIFY(!Settings::shared().contains(u"serverURL"_qs));
+    }
+
+    // "测试" also asks the translation engine in the field for a translation, with the key.
+    void translationProbe_data()
+    {
+        QTest::addColumn<QString>("address"); // "echo" and "not ready": the test engine's
+        QTest::addColumn<QString>("apiKey");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("translates, key sent") << "echo"
+                                              << "k 1"
+                                              << "✅ 翻译可用：en:你好#k 1";
+        QTest::newRow("engine not ready") << "not ready"
+                                          << ""
+                                          << "❌ 翻译服务异常：翻译模型正在准备中";
+        QTest::newRow("refused") << "http://127.0.0.1:1/translate"
+                                 << ""
+                                 << "❌ 翻译服务连接失败";
+        QTest::newRow("none chosen") << ""
+                                     << ""
+                                     << "⚠️ 未设置翻译服务：翻译时将输出原文";
+    }
+    void translationProbe()
+    {
+        QFETCH(QString, address);
+        QFETCH(QString, apiKey);
+        QFETCH(QString, text);
+        TestHttpServer engine;
+        QVERIFY(engine.start());
+        QVERIFY(open());
+        if (address == u"echo")
+            address = engine.url(u"/translate"_qs);
+        else if (address == u"not ready")
+            address = engine.reply(uR"({"error": "翻译模型正在准备中"})"_qs, 503);
+        replaceText(control("translationServerTextField"), address);
+        replaceText(control("translationAPIKeyTextField"), apiKey);
+        click("testButton");
+        QTRY_COMPARE_WITH_TIMEOUT(control<QLabel>("translationStatusLabel")->text(), text, 7000);
+        QVERIFY(!Settings::shared().contains(u"translationServerURL"_qs));
     }
 
     void lastAnswerWinsAndLateOnesAreIgnored()

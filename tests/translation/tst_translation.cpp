@@ -80,6 +80,44 @@ private Q_SLOTS:
         }
     }
 
+    // The engine alone: what reaches the server, and why a translation failed.
+    void engineOutcome_data()
+    {
+        QTest::addColumn<QString>("address"); // "" stores none, in remote mode
+        QTest::addColumn<QString>("apiKey");
+        QTest::addColumn<QString>("outcome"); // the translation, or the failure's kind
+        QTest::newRow("key sent as api_key") << m_server.url("/translate") << u"k 1"_qs << u"en:文本#k 1"_qs;
+        QTest::newRow("no key, no api_key") << m_server.url("/translate") << QString() << u"en:文本"_qs;
+        QTest::newRow("remote mode, no address") << QString() << QString() << u"NoAddress"_qs;
+        QTest::newRow("refused") << u"http://127.0.0.1:1/translate"_qs << QString() << u"NoAnswer"_qs;
+        QTest::newRow("engine not ready")
+            << m_server.reply(R"({"error": "翻译模型正在准备中"})", 503) << QString() << u"EngineError"_qs;
+    }
+
+    void engineOutcome()
+    {
+        QFETCH(QString, address);
+        QFETCH(QString, apiKey);
+        QFETCH(QString, outcome);
+        Settings& settings = Settings::shared();
+        settings.setUseLocalServer(false);
+        settings.remove(u"translationServerURL"_qs);
+        if (!address.isEmpty())
+            settings.setTranslationServerURL(address);
+        settings.setTranslationAPIKey(apiKey);
+        LibreTranslateEngine engine;
+        QStringList results;
+        connect(&engine, &LibreTranslateEngine::failed, this, [&](LibreTranslateEngine::Failure failure) {
+            results << QVariant::fromValue(failure).toString();
+        });
+        engine.translate(u"文本"_qs, u"en"_qs, [&](std::optional<QString> text) {
+            if (text)
+                results << *text;
+        });
+        QTRY_COMPARE_WITH_TIMEOUT(results, QStringList {outcome}, 5000);
+        settings.setTranslationAPIKey(QString());
+    }
+
     // A second translation replaces the pending one: the first is typed untranslated at once,
     // and its translation, when it comes, reaches no later request.
     void replacedRequestIsReleasedAtOnce()

@@ -1,5 +1,6 @@
 #include "ui/settings_window/general_tab.h"
 
+#include "settings/app_paths.h"
 #include "settings/settings.h"
 #include "ui/settings_window/settings_layout.h"
 #include "ui/settings_window/status_colors.h"
@@ -56,6 +57,7 @@ void GeneralTab::setupUI(QWidget* page, ServerStatusLine::HealthCheck checkServe
     testButton = makeButton(page, QStringLiteral("测试"), 385, 272, 75, 24);
     testButton->setObjectName(QStringLiteral("testButton"));
     connect(testButton, &QPushButton::clicked, serverStatusLine, &ServerStatusLine::testConnection);
+    connect(testButton, &QPushButton::clicked, this, &GeneralTab::testTranslation);
 
     makeLabel(page, QStringLiteral("识别语言:"), 15, 234, 85, 20);
     languagePopup = new QComboBox(page);
@@ -79,8 +81,20 @@ void GeneralTab::setupUI(QWidget* page, ServerStatusLine::HealthCheck checkServe
     makeLabel(page, QStringLiteral("翻译服务:"), 15, 120, 85, 20);
     translationServerTextField = new QLineEdit(page);
     translationServerTextField->setObjectName(QStringLiteral("translationServerTextField"));
-    translationServerTextField->setPlaceholderText(Settings::defaultTranslationServerURL());
     place(translationServerTextField, 105, 120, 275, 24);
+
+    makeLabel(page, QStringLiteral("API 密钥:"), 15, 86, 85, 20);
+    translationAPIKeyTextField = new QLineEdit(page);
+    translationAPIKeyTextField->setObjectName(QStringLiteral("translationAPIKeyTextField"));
+    translationAPIKeyTextField->setPlaceholderText(QStringLiteral("可选，服务器要求时填写"));
+    translationAPIKeyTextField->setEchoMode(QLineEdit::PasswordEchoOnEdit);
+    place(translationAPIKeyTextField, 105, 86, 275, 24);
+
+    translationStatusLabel = makeLabel(page, QString(), 105, 60, 355, 18);
+    translationStatusLabel->setObjectName(QStringLiteral("translationStatusLabel"));
+    translationStatusLabel->setFont(small);
+    translationTester = new TranslationTester(this);
+    connect(translationTester, &TranslationTester::finished, this, &GeneralTab::showTranslationOutcome);
 
     hintLabel = makeLabel(page, QString(), 15, 10, 400, 16);
     hintLabel->setObjectName(QStringLiteral("hintLabel"));
@@ -99,7 +113,9 @@ void GeneralTab::loadSettings(const Settings& settings)
         language == kLanguageCodes.end() ? 0 : int(language - kLanguageCodes.begin()));
     const auto key = std::find(allTriggerKeys.begin(), allTriggerKeys.end(), settings.triggerKey());
     triggerKeyPopup->setCurrentIndex(key == allTriggerKeys.end() ? 0 : int(key - allTriggerKeys.begin()));
-    translationServerTextField->setText(settings.translationServerURL());
+    // Only what the user chose: the field's placeholder tells what an empty one means.
+    translationServerTextField->setText(settings.storedTranslationServerURL());
+    translationAPIKeyTextField->setText(settings.translationAPIKey());
 
     updateUIForLocalMode();
     serverStatusLine->updateServerStatus();
@@ -116,7 +132,8 @@ void GeneralTab::saveSettings(Settings& settings) const
             ? kLanguageCodes[size_t(language)]
             : kLanguageCodes[0]);
     settings.setTriggerKey(triggerKeyAt(triggerKeyPopup->currentIndex()));
-    settings.setTranslationServerURL(translationServerTextField->text());
+    settings.setTranslationServerURL(translationServerTextField->text().trimmed());
+    settings.setTranslationAPIKey(translationAPIKeyTextField->text());
 }
 
 void GeneralTab::triggerKeyChanged()
@@ -140,4 +157,48 @@ void GeneralTab::updateUIForLocalMode()
     const bool remote = !localModeCheckbox->isChecked();
     serverTextField->setEnabled(remote);
     testButton->setEnabled(remote);
+    translationServerTextField->setPlaceholderText(remote
+            ? QStringLiteral("LibreTranslate 地址（留空则不翻译）")
+            : QStringLiteral("留空使用本地服务 ") + LOCAL_TRANSLATION_URL());
+}
+
+void GeneralTab::testTranslation()
+{
+    // The button serves remote mode only, where an empty field means no translation.
+    const QString address = translationServerTextField->text().trimmed();
+    if (address.isEmpty()) {
+        translationStatusLabel->setText(
+            QStringLiteral("⚠️ 未设置翻译服务：翻译时将输出原文"));
+        setTextColor(translationStatusLabel, StatusColors::orange());
+        return;
+    }
+    const QUrl url(address, QUrl::StrictMode);
+    if (!url.isValid() || url.host().isEmpty()
+        || (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https"))) {
+        translationStatusLabel->setText(QStringLiteral("❌ 翻译服务地址无效"));
+        setTextColor(translationStatusLabel, StatusColors::red());
+        return;
+    }
+    translationStatusLabel->setText(QStringLiteral("翻译测试中..."));
+    setTextColor(translationStatusLabel, StatusColors::secondary());
+    translationTester->start(url, translationAPIKeyTextField->text());
+}
+
+void GeneralTab::showTranslationOutcome(TranslationTester::Outcome outcome, const QString& detail)
+{
+    switch (outcome) {
+    case TranslationTester::Outcome::Translated:
+        translationStatusLabel->setText(QStringLiteral("✅ 翻译可用：") + detail);
+        setTextColor(translationStatusLabel, StatusColors::green());
+        break;
+    case TranslationTester::Outcome::EngineError:
+        translationStatusLabel->setText(QStringLiteral("❌ 翻译服务异常：") + detail);
+        setTextColor(translationStatusLabel, StatusColors::red());
+        break;
+    case TranslationTester::Outcome::ConnectionFailed:
+        translationStatusLabel->setText(QStringLiteral("❌ 翻译服务连接失败"));
+        setTextColor(translationStatusLabel, StatusColors::red());
+        break;
+    }
+    translationStatusLabel->setToolTip(detail);
 }

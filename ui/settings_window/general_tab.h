@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/settings_window/server_status_line.h"
+#include "ui/settings_window/translation_tester.h"
 
 #include <QObject>
 
@@ -13,7 +14,8 @@ class QWidget;
 class Settings;
 
 // The "通用" tab: server mode and address with its status line, recognition language,
-// trigger key with its hint, launch at login and the translation engine's address.
+// trigger key with its hint, launch at login and the translation engine's address and API
+// key. "测试" probes the recognition server and the translation engine.
 class GeneralTab : public QObject {
     Q_OBJECT
 public:
@@ -28,6 +30,8 @@ private:
     void updateHintLabel();
     void toggleLocalMode();
     void updateUIForLocalMode();
+    void testTranslation();
+    void showTranslationOutcome(TranslationTester::Outcome outcome, const QString& detail);
 
     ServerStatusLine* serverStatusLine = nullptr;
 
@@ -40,4 +44,7 @@ private:
     QComboBox* triggerKeyPopup = nullptr;
     QLabel* hintLabel = nullptr;
     QLineEdit* translationServerTextField = nullptr;
+    QLineEdit* translationAPIKeyTextField = nullptr;
+    QLabel* translationStatusLabel = nullptr;
+    TranslationTester* translationTester = nullptr;
 };

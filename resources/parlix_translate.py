@@ -67,7 +67,9 @@ class Translator:
             if missing:
                 index = parlix_download.fetch_json(os.environ.get("PARLIX_TRANSLATE_INDEX", INDEX))
                 for pair in missing:
-                    argostranslate.package.install_from_path(self._download(index, pair))
+                    path = self._download(index, pair)
+                    argostranslate.package.install_from_path(path)
+                    os.remove(path)  # Argos keeps its own copy
             import argostranslate.translate  # noqa: F401 - loads here, not in the first request
             self._ready.set()
             self._report.log("翻译已就绪")

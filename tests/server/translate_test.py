@@ -87,6 +87,7 @@ class TranslateTest(unittest.TestCase):
         self.wait_ready()
         self.assertEqual([p for p, _ in hub.requests], ["index.json"] + ["m/zh_en.argosmodel"] * 2 + ["m/en_ja.argosmodel"])
         self.assertEqual(len(self.calls("install_from_path")), 2)
+        self.assertEqual(os.listdir(os.path.join(self.dir, "translate")), [])  # installed, then removed
         self.assertTrue(any(l[0] == "progress" and "翻译模型" in l[3] for l in self.report.lines))
         self.assertEqual(self.post(json.dumps({"q": "你好", "target": "en"}))[1]["translatedText"], "[zh->en] 你好")
 

@@ -73,20 +73,25 @@ void LibreTranslateEngine::translate(const QString& text, const QString& targetL
             fail(Failure::NoAnswer, address, reply->errorString(), callback);
             return;
         }
-        const QJsonObject object = QJsonDocument::fromJson(body).object();
-        // Only a 2xx answer is a translation: an error page may well carry the field.
-        const int code = status.toInt();
-        const QJsonValue translated = object.value(QLatin1String("translatedText"));
-        if (code >= 200 && code < 300 && translated.isString()) {
-            callback(translated.toString());
-            return;
-        }
-        const QJsonValue error = object.value(QLatin1String("error"));
-        if (error.isString())
-            fail(Failure::EngineError, address, error.toString(), callback);
-        else if (code < 200 || code >= 300)
-            fail(Failure::EngineError, address, QStringLiteral("HTTP %1").arg(code), callback);
+        ReplyOutcome outcome = interpretReply(status.toInt(), body);
+        if (outcome.translation)
+            callback(std::move(outcome.translation));
         else
-            fail(Failure::EngineError, address, QStringLiteral("无法识别的回复"), callback);
+            fail(Failure::EngineError, address, outcome.failure, callback);
     });
+}
+
+LibreTranslateEngine::ReplyOutcome LibreTranslateEngine::interpretReply(int code, const QByteArray& body)
+{
+    const QJsonObject object = QJsonDocument::fromJson(body).object();
+    // Only a 2xx answer is a translation: an error page may well carry the field.
+    const QJsonValue translated = object.value(QLatin1String("translatedText"));
+    if (code >= 200 && code < 300 && translated.isString())
+        return {translated.toString(), {}};
+    const QJsonValue error = object.value(QLatin1String("error"));
+    if (error.isString())
+        return {std::nullopt, error.toString()};
+    if (code < 200 || code >= 300)
+        return {std::nullopt, QStringLiteral("HTTP %1").arg(code)};
+    return {std::nullopt, QStringLiteral("无法识别的回复")};
 }

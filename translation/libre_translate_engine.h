@@ -2,7 +2,10 @@
 
 #include "translation/translation_engine.h"
 
+#include <QByteArray>
 #include <QObject>
+#include <QString>
+#include <optional>
 
 class QNetworkAccessManager;
 
@@ -26,6 +29,13 @@ public:
     void translate(const QString& text, const QString& targetLanguage, Callback callback) override;
 
     void setTransferTimeout(int milliseconds) { m_transferTimeoutMs = milliseconds; }
+
+    // The translation an answered request carries, or why it carries none. Any bytes.
+    struct ReplyOutcome {
+        std::optional<QString> translation;
+        QString failure;
+    };
+    static ReplyOutcome interpretReply(int httpStatus, const QByteArray& body);
 
 Q_SIGNALS:
     void failed(LibreTranslateEngine::Failure failure, const QString& address, const QString& reason);

@@ -3,8 +3,8 @@
 #include "app/dictation/dictation_ui.h"
 #include "app/dictation/one_shot_body.h"
 #include "settings/settings.h"
-#include "text/character_count.h"
 #include "support/standard_output.h"
+#include "text/character_count.h"
 #include "text/text_post_processor.h"
 
 #include <QJsonDocument>
@@ -180,6 +180,29 @@ void RecognitionRequest::sendToASR(const std::optional<QByteArray>& wav, double 
     });
 }
 
+RecognitionRequest::ReplyOutcome RecognitionRequest::interpretReply(const QByteArray& body, bool tooLarge)
+{
+    QJsonParseError parseError {};
+    const QJsonDocument document = tooLarge ? QJsonDocument() : QJsonDocument::fromJson(body, &parseError);
+    if (tooLarge || body.isEmpty() || parseError.error != QJsonParseError::NoError || !document.isObject()) {
+        return {{}, QStringLiteral("服务器无响应"), {}};
+    }
+    const QJsonObject reply = document.object();
+    const QJsonValue success = reply.value(QLatin1String("success"));
+    if (success.isBool() && !success.toBool()) {
+        const QJsonValue error = reply.value(QLatin1String("error"));
+        return {{}, QStringLiteral("识别失败"),
+            QStringLiteral("ASR error: ")
+                + (error.isString() ? error.toString() : QStringLiteral("未知错误"))};
+    }
+    const QJsonValue textValue = reply.value(QLatin1String("text"));
+    if (!textValue.isString() || textValue.toString().isEmpty()) {
+        return {{}, QStringLiteral("识别无结果"), {}};
+    }
+
+    return {textValue.toString(), {}, {}};
+}
+
 void RecognitionRequest::handleReply(const QByteArray& body, bool tooLarge, const QString& transportError,
     double duration, const QString& target)
 {
@@ -187,30 +210,16 @@ void RecognitionRequest::handleReply(const QByteArray& body, bool tooLarge, cons
         showError(QStringLiteral("网络错误: ") + transportError);
         return;
     }
-    QJsonParseError parseError {};
-    const QJsonDocument document = tooLarge ? QJsonDocument() : QJsonDocument::fromJson(body, &parseError);
-    if (tooLarge || body.isEmpty() || parseError.error != QJsonParseError::NoError || !document.isObject()) {
-        showError(QStringLiteral("服务器无响应"));
-        return;
-    }
-    const QJsonObject reply = document.object();
-    const QJsonValue success = reply.value(QLatin1String("success"));
-    if (success.isBool() && !success.toBool()) {
-        const QJsonValue error = reply.value(QLatin1String("error"));
-        showError(QStringLiteral("识别失败"));
-        printLine(QStringLiteral("ASR error: ")
-            + (error.isString() ? error.toString() : QStringLiteral("未知错误")));
-        return;
-    }
-    const QJsonValue textValue = reply.value(QLatin1String("text"));
-    if (!textValue.isString() || textValue.toString().isEmpty()) {
-        showError(QStringLiteral("识别无结果"));
+    const ReplyOutcome outcome = interpretReply(body, tooLarge);
+    if (!outcome.error.isEmpty()) {
+        showError(outcome.error);
+        if (!outcome.logLine.isEmpty())
+            printLine(outcome.logLine);
         return;
     }
 
     Settings& settings = Settings::shared();
-    const QString text
-        = TextPostProcessor::shared().process(textValue.toString(), settings.enableCJKSpacing());
+    const QString text = TextPostProcessor::shared().process(outcome.text, settings.enableCJKSpacing());
     if (!target.isEmpty()) {
         if (m_translateAndType)
             m_translateAndType(text, target, duration);

@@ -46,6 +46,15 @@ public:
     // A fresh upper-case UUID.
     static QString newBoundary();
 
+    // What a reply body amounts to: the recognised text (not yet cleaned up), or the
+    // error to show and, for a refusal, the server's reason to print. Any bytes.
+    struct ReplyOutcome {
+        QString text;
+        QString error; // empty when text holds the result
+        QString logLine;
+    };
+    static ReplyOutcome interpretReply(const QByteArray& body, bool tooLarge);
+
     // Seams for tests and the benchmark.
     void setBoundaryGenerator(std::function<QString()> generator);
     void setTransferTimeout(int milliseconds) { m_transferTimeoutMs = milliseconds; }

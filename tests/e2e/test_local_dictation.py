@@ -1,14 +1,17 @@
 """Parlix with its own recogniser: the shipped local_server.py on the offline English
 engine, started and supervised by Parlix, set up through the first-run wizard."""
+import json
 import os
 import signal
 import subprocess
 import time
 import unittest
+import urllib.request
 
 import harness as h
 
 SPOKEN = "hello world testing one two three"
+STUBS = os.path.join(h.HERE, "..", "server", "stubs")
 RECOGNISED = "hello world testing 1 2 3"  # the server applies inverse text normalisation
 
 
@@ -83,6 +86,42 @@ class LocalDictation(unittest.TestCase):
         h.dictate(SPOKEN)
         self.assertTrue(self.receiver.wait_for(lambda t: RECOGNISED in t, 30),
                         f"receiver holds {self.receiver.text()!r}\n{self.parlix.output()}")
+
+
+    def test_tap_then_hold_translates_with_the_local_server(self):
+        """Local mode with nothing else set: the production engine (stub FunASR) hears Chinese,
+        our own server's /translate (stub Argos) makes it English, and the totals count the
+        English text that was typed."""
+        subprocess.run(["/usr/bin/python3", "-m", "venv", "--without-pip",
+                        os.path.join(self.home.app_support, "venv")], check=True)
+        model = os.path.join(self.home.app_support, "Fun-ASR-Nano-2512")
+        os.makedirs(model)
+        open(os.path.join(model, "model.pt"), "w").close()
+        self.home.write_settings({"setupCompleted": True, "useLocalServer": True,
+                                  "triggerKey": "rightCommand"})
+        english = "I write code in Python"
+        self.parlix = h.Parlix(self.home, {"PYTHONPATH": STUBS, "PARLIX_ASR_ENGINE": "",
+                                           "STUB_FUNASR_TEXT": "我用Python写代码",
+                                           "STUB_ARGOS_TEXT": english})
+        self.assertTrue(self.parlix.wait_for_line("本地服务器已就绪", 60), self.parlix.output())
+
+        def translation_ready():
+            try:
+                with urllib.request.urlopen("http://127.0.0.1:19000/health", timeout=2) as r:
+                    return json.load(r).get("translation") == "ready"
+            except OSError:
+                return False
+        self.assertTrue(h.wait_until(translation_ready, 30, 0.5))
+        time.sleep(2.5)  # the readiness poll (every 2 s) lets recordings in
+        h.dictate(SPOKEN, taps=1)
+        self.assertTrue(self.receiver.wait_for(lambda t: english in t, 30),
+                        f"receiver holds {self.receiver.text()!r}\n{self.parlix.output()}")
+        self.assertNotIn("我用", self.receiver.text())
+        settings = h.wait_until(lambda: self.home.read_settings().get("totalRecognitions") == "1"
+                                and self.home.read_settings(), 5)
+        self.assertTrue(settings)
+        self.assertEqual(settings["totalCharactersTyped"], str(len(english)))
+        self.assertNotIn("translationServerURL", settings)
 
 
 if __name__ == "__main__":

@@ -139,9 +139,41 @@ void AppDelegate::startLocalServer()
     LocalServerManager& server = LocalServerManager::shared();
     const bool alreadyRunning = server.isRunning();
     QPointer<AppDelegate> self(this);
-    server.onStatusChange = [self](const ServerStatus& status) {
+    // The tray's service line follows the server's own preparation (a first install of its
+    // packages takes minutes); the wizard's observers, if it ran, are replaced here.
+    auto phase = [self](const QString& text) {
+        if (self && self->m_statusItem)
+            self->m_statusItem->setLocalServicePhase(text);
+    };
+    server.onProgress = [phase](int current, int total, const QString& stage) {
+        phase(total >= 1 && current >= total ? QString() : stage);
+    };
+    server.onDownloadProgress
+        = [phase](int percent) { phase(QStringLiteral("正在下载模型... %1%").arg(percent)); };
+    server.onLog = nullptr;
+    server.onStatusChange = [self, phase](const ServerStatus& status) {
         if (!self)
             return;
+        using Kind = ServerStatus::Kind;
+        switch (status.kind) {
+        case Kind::installingDeps:
+            phase(QStringLiteral("正在安装依赖..."));
+            break;
+        case Kind::downloadingModel:
+            phase(QStringLiteral("正在下载模型..."));
+            break;
+        case Kind::loadingModel:
+            phase(QStringLiteral("正在加载模型..."));
+            break;
+        case Kind::checking:
+        case Kind::startingServer:
+            break;
+        case Kind::ready:
+        case Kind::stopped:
+        case Kind::error:
+            phase(QString());
+            break;
+        }
         if (status.kind == ServerStatus::Kind::ready) {
             self->m_serverReady = true;
             printLine(QStringLiteral("本地服务器已就绪"));

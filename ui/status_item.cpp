@@ -117,8 +117,10 @@ void StatusItem::menuWillOpen()
                 QPointer<StatusItem> self(this);
                 m_checkServerHealth([self, line, probe](bool healthy) {
                     // A slow probe of an earlier opening must not overwrite a newer answer.
-                    if (self && line && probe == self->m_healthProbe)
-                        line->setText(localServiceLine(healthy));
+                    if (self && line && probe == self->m_healthProbe) {
+                        self->m_lastHealthy = healthy;
+                        line->setText(localServiceLine(healthy, self->m_phase));
+                    }
                 });
             }
         } else {
@@ -129,6 +131,14 @@ void StatusItem::menuWillOpen()
     if (QAction* statistics = actionWithTag(kStatisticsTag))
         statistics->setText(
             statisticsLine(settings.totalCharactersTyped(), settings.averageCharsPerMinute()));
+}
+
+void StatusItem::setLocalServicePhase(const QString& phase)
+{
+    m_phase = phase;
+    QAction* service = actionWithTag(kLocalServiceTag);
+    if (service && !phase.isEmpty() && Settings::shared().useLocalServer())
+        service->setText(localServiceLine(m_lastHealthy, phase));
 }
 
 void StatusItem::showStats()

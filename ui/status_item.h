@@ -40,6 +40,9 @@ public:
     QString triggerKeyHint() const;
     void updateTriggerKeyHint();
     void menuWillOpen();
+    // What the local server is busy with (installing packages, downloading), shown on the
+    // service line at once and at each opening; "" when nothing.
+    void setLocalServicePhase(const QString& phase);
 
     void showStats();
     void showAbout();
@@ -70,4 +73,6 @@ private:
     QSystemTrayIcon* m_trayIcon = nullptr;
     StatusTitle m_title;
     quint64 m_healthProbe = 0; // the latest probe; older answers are stale
+    bool m_lastHealthy = false;
+    QString m_phase;
 };

@@ -52,9 +52,13 @@ QString aboutMessage(TriggerKey key)
         + QStringLiteral(" 键说话，松开自动识别\n\n支持中文、英语、日语");
 }
 
-QString localServiceLine(bool healthy)
+QString localServiceLine(bool healthy, const QString& phase)
 {
-    return healthy ? QStringLiteral("本地服务: ✅ 运行中") : QStringLiteral("本地服务: ⚠️ 未启动");
+    if (phase.isEmpty())
+        return healthy ? QStringLiteral("本地服务: ✅ 运行中")
+                       : QStringLiteral("本地服务: ⚠️ 未启动");
+    // A long first install must not read as "not started".
+    return healthy ? QStringLiteral("本地服务: ✅ 运行中 · ") + phase : QStringLiteral("本地服务: ") + phase;
 }
 
 QString remoteModeLine()

@@ -25,5 +25,6 @@ QString speedRatio(double averageCharsPerMinute);
 QString aboutMessage(TriggerKey key);
 
 // The local-service line for a health answer; the line in remote mode.
-QString localServiceLine(bool healthy);
+// `phase`: what the server is busy with ("正在安装依赖...", a download), or "".
+QString localServiceLine(bool healthy, const QString& phase = QString());
 QString remoteModeLine();

@@ -37,9 +37,19 @@ private Q_SLOTS:
         QCOMPARE(entries,
             (QStringList {"按住 右 ⌘ 键说话", "双击→英文  三击→日文", "", "本地服务: ✅ 运行中",
                 "统计: 1字 · 85字/分", "", "设置... Ctrl+,", "使用统计", "", "关于 Parlix", "退出 Ctrl+Q"}));
+        // While the server prepares itself the line says what it is doing, at once and at
+        // each opening, instead of "not started".
+        item->setLocalServicePhase(u"正在安装 torch (3/12)"_qs);
+        QCOMPARE(item->actionWithTag(StatusItem::kLocalServiceTag)->text(),
+            u"本地服务: ✅ 运行中 · 正在安装 torch (3/12)"_qs);
+        item->menuWillOpen();
+        pending.at(2)(false);
+        QCOMPARE(
+            item->actionWithTag(StatusItem::kLocalServiceTag)->text(), u"本地服务: 正在安装 torch (3/12)"_qs);
+        item->setLocalServicePhase(QString());
         item->menuWillOpen();
         item.reset();
-        pending.at(2)(false);
+        pending.at(3)(false);
     }
 
     // The key equivalents the menu shows reach their commands in the open menu and in a

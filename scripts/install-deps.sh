@@ -19,10 +19,16 @@ TEST_PACKAGES=(
   locales-all
 )
 
+# Only for the fuzz targets (cmake --preset fuzz).
+FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
+
 want=("${BUILD_PACKAGES[@]}" "${RUNTIME_PACKAGES[@]}")
-if [[ "${1:-}" == "--with-tests" ]]; then
-  want+=("${TEST_PACKAGES[@]}")
-fi
+for arg in "$@"; do
+  case "$arg" in
+    --with-tests) want+=("${TEST_PACKAGES[@]}") ;;
+    --with-fuzz) want+=("${FUZZ_PACKAGES[@]}") ;;
+  esac
+done
 
 missing=()
 for p in "${want[@]}"; do

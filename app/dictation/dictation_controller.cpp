@@ -34,9 +34,14 @@ DictationController::DictationController(DictationUi& ui, Recorder& recorder, Pa
           },
           this))
 {
-    m_session->onFinished = [this](const FinishedRecording& finished) {
-        m_recognition->sendToASR(
-            finished.wav, finished.duration, finished.translationTarget, [this] { m_injector->prefetch(); });
+    // The request first; the windows, the recording file and the read-ahead of the
+    // person's clipboard once it is on its way.
+    m_session->onFinished = [this](const FinishedRecording& finished, std::function<void()> afterSend) {
+        m_recognition->sendToASR(finished.wav, finished.duration, finished.translationTarget,
+            [this, afterSend = std::move(afterSend)] {
+                afterSend();
+                m_injector->prefetch();
+            });
     };
 }
 

@@ -1,12 +1,11 @@
 #include "app/dictation/recording_session.h"
 
 #include "app/dictation/dictation_ui.h"
+#include "app/dictation/recording_file.h"
 #include "platform/recorder.h"
 #include "settings/settings.h"
 
-#include <QDir>
 #include <QFile>
-#include <QTimer>
 
 RecordingSession::RecordingSession(
     DictationUi& ui, Recorder& recorder, std::function<bool()> serverReady, Clock clock, QObject* parent)
@@ -15,11 +14,13 @@ RecordingSession::RecordingSession(
     , m_recorder(recorder)
     , m_serverReady(std::move(serverReady))
     , m_clock(std::move(clock))
-{ }
+{
+    m_recorder.onFailed = [this](const QString& error) { recordingFailed(error); };
+}
 
 QString RecordingSession::recordingURL()
 {
-    return QDir::tempPath() + QStringLiteral("/voice_input.wav");
+    return RecordingFile::path();
 }
 
 void RecordingSession::startRecording(const QString& translationTarget)
@@ -33,7 +34,7 @@ void RecordingSession::startRecording(const QString& translationTarget)
     }
     QFile::remove(recordingURL());
     QString error;
-    if (!m_recorder.start(recordingURL(), &error)) {
+    if (!m_recorder.start(&error)) {
         m_ui.showAlert(QStringLiteral("录音失败"), error);
         return;
     }
@@ -57,26 +58,24 @@ void RecordingSession::stopRecordingAndRecognize(const QString& translationTarge
     FinishedRecording finished;
     finished.duration = m_recordingStartTime ? m_clock() - *m_recordingStartTime : 0;
     finished.translationTarget = translationTarget;
-    m_recorder.stop();
+    QByteArray wav = m_recorder.stop();
     m_isRecording = false;
+    if (!wav.isEmpty())
+        finished.wav = wav;
 
-    m_ui.updateStatusIcon(false, QString());
-    m_ui.hideWaveformWindow();
-    m_ui.showStatus(
-        translationTarget.isEmpty() ? QStringLiteral("识别中...") : QStringLiteral("识别+翻译中..."),
-        statusWhite());
-
-    // Read now: the next start deletes and rewrites the same file.
-    QFile file(recordingURL());
-    if (file.open(QIODevice::ReadOnly)) {
-        QByteArray bytes = file.readAll();
-        if (file.error() == QFileDevice::NoError)
-            finished.wav = std::move(bytes);
-    }
-    QTimer::singleShot(0, this, [this, finished = std::move(finished)] {
-        if (onFinished)
-            onFinished(finished);
-    });
+    auto afterSend = [this, wav, translationTarget] {
+        m_ui.updateStatusIcon(false, QString());
+        m_ui.hideWaveformWindow();
+        m_ui.showStatus(
+            translationTarget.isEmpty() ? QStringLiteral("识别中...") : QStringLiteral("识别+翻译中..."),
+            statusWhite());
+        if (!wav.isEmpty())
+            RecordingFile::write(wav);
+    };
+    if (onFinished)
+        onFinished(finished, std::move(afterSend));
+    else
+        afterSend();
 }
 
 void RecordingSession::discardRecording()
@@ -87,4 +86,14 @@ void RecordingSession::discardRecording()
     m_isRecording = false;
     m_ui.updateStatusIcon(false, QString());
     m_ui.hideWaveformWindow();
+}
+
+void RecordingSession::recordingFailed(const QString& error)
+{
+    if (!m_isRecording)
+        return;
+    m_isRecording = false;
+    m_ui.updateStatusIcon(false, QString());
+    m_ui.hideWaveformWindow();
+    m_ui.showAlert(QStringLiteral("录音失败"), error);
 }

@@ -9,16 +9,18 @@
 class DictationUi;
 class Recorder;
 
-// What a finished recording hands to recognition. The WAV bytes are read at the stop, so a
-// later recording that rewrites the shared file can never reach this one's request.
+// What a finished recording hands to recognition: the recorder's WAV itself, so a later
+// recording can never reach this one's request.
 struct FinishedRecording {
-    std::optional<QByteArray> wav; // nullopt: the file was missing or unreadable
+    std::optional<QByteArray> wav; // nullopt: the recorder gave nothing
     double duration = 0;
     QString translationTarget; // "en", "ja" or empty
 };
 
 // The stretch between a press of the trigger key and its release: starts the recorder,
-// stops it, and hands the finished recording on. GUI thread only.
+// stops it, and hands the finished recording on. At the release the recording goes to
+// recognition first; the windows and the recording file follow once the request is on its
+// way (the afterSend that the hand-over runs). GUI thread only.
 class RecordingSession : public QObject {
     Q_OBJECT
 public:
@@ -39,10 +41,13 @@ public:
     Recorder& recorder() { return m_recorder; }
     const Recorder& recorder() const { return m_recorder; }
 
-    // Called from the event loop after the stop has returned, once per finished recording.
-    std::function<void(const FinishedRecording&)> onFinished;
+    // Called inside the stop, once per finished recording; the receiver runs afterSend
+    // once its request is on its way (or at once, when there is none).
+    std::function<void(const FinishedRecording&, std::function<void()> afterSend)> onFinished;
 
 private:
+    void recordingFailed(const QString& error);
+
     DictationUi& m_ui;
     Recorder& m_recorder;
     std::function<bool()> m_serverReady;

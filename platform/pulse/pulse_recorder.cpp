@@ -1,40 +1,23 @@
 #include "platform/pulse/pulse_recorder.h"
 
 #include "platform/platform_log.h"
-#include "platform/pulse/wav_writer.h"
+#include "platform/pulse/wav_file.h"
 
 #include <QElapsedTimer>
-#include <QFile>
+#include <QTimer>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
 #include <mutex>
-#include <pulse/def.h>
+#include <pulse/context.h>
 #include <pulse/error.h>
-#include <pulse/simple.h>
-#include <thread>
+#include <pulse/stream.h>
+#include <pulse/thread-mainloop.h>
 
 namespace {
-constexpr int kFragmentBytes = WavWriter::kSampleRate * 2 / 50; // 20 ms
-// A local server opens a stream in about a millisecond; this only bounds a server that
-// accepts the connection and then never answers.
-constexpr auto kOpenTimeout = std::chrono::milliseconds(1500);
-// One fragment plus slack; a source that stalls must not freeze the caller.
-constexpr auto kStopTimeout = std::chrono::milliseconds(100);
-
-pa_simple* openStream(int* err)
-{
-    const pa_sample_spec sampleFormat {PA_SAMPLE_S16LE, WavWriter::kSampleRate, 1};
-    pa_buffer_attr attr;
-    attr.maxlength = uint32_t(-1);
-    attr.tlength = uint32_t(-1);
-    attr.prebuf = uint32_t(-1);
-    attr.minreq = uint32_t(-1);
-    attr.fragsize = kFragmentBytes;
-    return pa_simple_new(
-        nullptr, "Parlix", PA_STREAM_RECORD, nullptr, "Dictation", &sampleFormat, nullptr, &attr, err);
-}
+constexpr uint32_t kFragmentBytes = WavFormat::kBytesPerSecond / 100; // 10 ms
 
 QString openError(int err)
 {
@@ -63,64 +46,189 @@ QString timeoutError()
 }
 } // namespace
 
-// Shared by the GUI thread and the capture thread; outlives a capture thread that had to
-// be abandoned.
+// One connection to the audio server with its own main-loop thread. The callbacks run on
+// that thread with the loop's lock held; the GUI thread takes the lock to read.
 struct PulseRecorder::Capture {
-    enum class State { Opening, Running, Failed, Finished };
+    pa_threaded_mainloop* loop = nullptr;
+    pa_context* context = nullptr;
+    pa_stream* stream = nullptr;
+    QByteArray pcm; // guarded by the loop's lock
+    std::function<void(const QString&)> onFailure; // from the loop thread
 
-    std::mutex mutex;
-    std::condition_variable changed;
-    State state = State::Opening; // guarded by mutex
-    QString error; // guarded by mutex
-    WavWriter writer; // guarded by mutex
-    std::thread thread;
-    std::atomic<bool> stopRequested {false};
+    std::mutex stateMutex;
+    std::condition_variable stateChanged;
+    std::atomic<bool> running {false};
+    std::atomic<bool> failed {false};
+    QString error; // guarded by stateMutex
+
     std::atomic<float> powerDb {kSilenceDb};
     std::atomic<qint64> firstFragmentNs {-1};
+    std::atomic<qint64> capturedBytes {0};
     QElapsedTimer sinceStart;
 
-    void setState(State s, const QString& why = {})
+    ~Capture() { teardown(); }
+
+    bool begin(QString* why)
     {
-        std::lock_guard lock(mutex);
-        state = s;
-        if (!why.isEmpty())
-            error = why;
-        changed.notify_all();
+        sinceStart.start();
+        pcm.reserve(10 * WavFormat::kBytesPerSecond);
+        loop = pa_threaded_mainloop_new();
+        if (loop)
+            context = pa_context_new(pa_threaded_mainloop_get_api(loop), "Parlix");
+        if (!context) {
+            if (why)
+                *why = openError(PA_ERR_INTERNAL);
+            return false;
+        }
+        pa_context_set_state_callback(context, &Capture::contextState, this);
+        if (pa_context_connect(context, nullptr, PA_CONTEXT_NOFLAGS, nullptr) < 0
+            || pa_threaded_mainloop_start(loop) < 0) {
+            if (why)
+                *why = openError(pa_context_errno(context));
+            return false;
+        }
+        return true;
     }
 
-    void run()
+    // GUI thread, without the lock. Stops the loop's thread and frees everything.
+    void teardown()
     {
-        int err = 0;
-        pa_simple* stream = openStream(&err);
+        if (!loop)
+            return;
+        pa_threaded_mainloop_lock(loop);
+        if (stream) {
+            pa_stream_set_state_callback(stream, nullptr, nullptr);
+            pa_stream_set_read_callback(stream, nullptr, nullptr);
+            pa_stream_disconnect(stream);
+            pa_stream_unref(stream);
+            stream = nullptr;
+        }
+        if (context) {
+            pa_context_set_state_callback(context, nullptr, nullptr);
+            pa_context_disconnect(context);
+            pa_context_unref(context);
+            context = nullptr;
+        }
+        pa_threaded_mainloop_unlock(loop);
+        pa_threaded_mainloop_stop(loop);
+        pa_threaded_mainloop_free(loop);
+        loop = nullptr;
+    }
+
+    // Waits (GUI thread) until the stream runs or failed; false after the time-out.
+    bool waitSettled(std::chrono::milliseconds timeout)
+    {
+        std::unique_lock lock(stateMutex);
+        return stateChanged.wait_for(lock, timeout, [&] { return running || failed; });
+    }
+
+    // Loop thread: the stream never started, or broke.
+    void fail(const QString& why)
+    {
+        {
+            std::lock_guard lock(stateMutex);
+            if (failed)
+                return;
+            failed = true;
+            running = false;
+            error = why;
+        }
+        stateChanged.notify_all();
+        if (onFailure)
+            onFailure(why);
+    }
+
+    // Loop lock held: everything the server has delivered so far.
+    void drain()
+    {
+        while (stream && pa_stream_readable_size(stream) > 0) {
+            const void* data = nullptr;
+            size_t bytes = 0;
+            if (pa_stream_peek(stream, &data, &bytes) < 0 || bytes == 0)
+                break;
+            const qsizetype room = qsizetype(WavFormat::kMaxDataSize) - pcm.size();
+            const qsizetype n = std::min<qsizetype>(qsizetype(bytes), room);
+            if (n > 0) {
+                const qsizetype at = pcm.size();
+                if (data)
+                    pcm.append(static_cast<const char*>(data), n);
+                else
+                    pcm.append(n, '\0'); // a hole in the stream: silence
+                powerDb.store(PulseRecorder::powerDb(
+                    reinterpret_cast<const qint16*>(pcm.constData() + at), (pcm.size() - at) / 2));
+                capturedBytes.store(pcm.size());
+                qint64 expected = -1;
+                firstFragmentNs.compare_exchange_strong(expected, sinceStart.nsecsElapsed());
+            }
+            pa_stream_drop(stream);
+        }
+    }
+
+    static void contextState(pa_context* c, void* self)
+    {
+        auto* capture = static_cast<Capture*>(self);
+        switch (pa_context_get_state(c)) {
+        case PA_CONTEXT_READY:
+            capture->openStream();
+            break;
+        case PA_CONTEXT_FAILED:
+        case PA_CONTEXT_TERMINATED:
+            capture->fail(openError(pa_context_errno(c)));
+            break;
+        default:
+            break;
+        }
+    }
+
+    static void streamState(pa_stream* s, void* self)
+    {
+        auto* capture = static_cast<Capture*>(self);
+        switch (pa_stream_get_state(s)) {
+        case PA_STREAM_READY: {
+            std::lock_guard lock(capture->stateMutex);
+            capture->running = true;
+        }
+            capture->stateChanged.notify_all();
+            break;
+        case PA_STREAM_FAILED:
+        case PA_STREAM_TERMINATED:
+            capture->fail(openError(pa_context_errno(capture->context)));
+            break;
+        default:
+            break;
+        }
+    }
+
+    static void readable(pa_stream*, size_t, void* self) { static_cast<Capture*>(self)->drain(); }
+
+    void openStream()
+    {
+        const pa_sample_spec spec {PA_SAMPLE_S16LE, WavFormat::kSampleRate, WavFormat::kChannels};
+        stream = pa_stream_new(context, "Dictation", &spec, nullptr);
         if (!stream) {
-            setState(State::Failed, openError(err));
+            fail(openError(pa_context_errno(context)));
             return;
         }
-        setState(State::Running);
-        QByteArray buffer(kFragmentBytes, Qt::Uninitialized);
-        while (!stopRequested.load()) {
-            if (pa_simple_read(stream, buffer.data(), size_t(buffer.size()), &err) < 0) {
-                qCWarning(lcPlatform) << "recorder: read failed:" << pa_strerror(err);
-                break;
-            }
-            qint64 expected = -1;
-            firstFragmentNs.compare_exchange_strong(expected, sinceStart.nsecsElapsed());
-            powerDb.store(PulseRecorder::powerDb(
-                reinterpret_cast<const qint16*>(buffer.constData()), buffer.size() / 2));
-            std::lock_guard lock(mutex);
-            if (writer.isOpen() && !writer.append(buffer.constData(), buffer.size()))
-                qCWarning(lcPlatform) << "recorder: cannot write the recording";
-        }
-        pa_simple_free(stream);
-        setState(State::Finished);
+        pa_stream_set_state_callback(stream, &Capture::streamState, this);
+        pa_stream_set_read_callback(stream, &Capture::readable, this);
+        pa_buffer_attr attr;
+        attr.maxlength = uint32_t(-1);
+        attr.tlength = uint32_t(-1);
+        attr.prebuf = uint32_t(-1);
+        attr.minreq = uint32_t(-1);
+        attr.fragsize = kFragmentBytes;
+        if (pa_stream_connect_record(stream, nullptr, &attr, PA_STREAM_ADJUST_LATENCY) < 0)
+            fail(openError(pa_context_errno(context)));
     }
 };
 
-PulseRecorder::PulseRecorder() = default;
+PulseRecorder::PulseRecorder()
+    : m_context(std::make_unique<QObject>())
+{ }
 
 PulseRecorder::~PulseRecorder()
 {
-    stop();
+    m_capture.reset(); // its thread stops before the context goes
 }
 
 float PulseRecorder::powerDb(const qint16* samples, qsizetype count)
@@ -136,101 +244,89 @@ float PulseRecorder::powerDb(const qint16* samples, qsizetype count)
     return std::max(kSilenceDb, float(10.0 * std::log10(mean)));
 }
 
-bool PulseRecorder::start(const QString& wavPath, QString* error)
+bool PulseRecorder::start(QString* error)
 {
     stop();
     auto capture = std::make_shared<Capture>();
-    capture->sinceStart.start();
-    if (!capture->writer.open(wavPath, error))
+    const quint64 generation = ++m_generation;
+    QObject* context = m_context.get();
+    capture->onFailure = [this, context, generation](const QString& why) {
+        QMetaObject::invokeMethod(
+            context, [this, generation, why] { fail(generation, why); }, Qt::QueuedConnection);
+    };
+    if (!capture->begin(error)) {
+        qCWarning(lcPlatform) << "recorder:" << (error ? *error : QString());
         return false;
-    capture->thread = std::thread([capture] { capture->run(); });
-
-    std::unique_lock lock(capture->mutex);
-    const bool settled = capture->changed.wait_for(
-        lock, kOpenTimeout, [&] { return capture->state != Capture::State::Opening; });
-    if (settled && capture->state == Capture::State::Running) {
-        lock.unlock();
-        capture_ = capture;
-        return true;
     }
-    if (error)
-        *error = settled ? capture->error : timeoutError();
-    capture->stopRequested = true;
-    capture->writer.finish();
-    lock.unlock();
-    QFile::remove(wavPath);
-    if (settled)
-        capture->thread.join();
-    else
-        capture->thread.detach(); // owns its share of the capture; ends when libpulse gives up
-    qCWarning(lcPlatform) << "recorder:" << (error ? *error : QString());
-    return false;
+    m_capture = std::move(capture);
+    QTimer::singleShot(kOpenTimeoutMs, context, [this, generation] {
+        if (generation == m_generation && m_capture && !m_capture->running)
+            fail(generation, timeoutError());
+    });
+    return true;
 }
 
-void PulseRecorder::stop()
+void PulseRecorder::fail(quint64 generation, const QString& error)
 {
-    if (!capture_)
+    if (generation != m_generation || !m_capture)
         return;
-    const auto capture = std::move(capture_);
-    capture->stopRequested = true;
-    std::unique_lock lock(capture->mutex);
-    const bool finished = capture->changed.wait_for(
-        lock, kStopTimeout, [&] { return capture->state == Capture::State::Finished; });
-    // Finishing under the lock: a stalled capture thread can no longer touch the file.
-    if (!capture->writer.finish())
-        qCWarning(lcPlatform) << "recorder: cannot complete the recording";
-    lock.unlock();
-    if (finished)
-        capture->thread.join();
-    else
-        capture->thread.detach();
+    const auto capture = std::move(m_capture);
+    capture->teardown();
+    qCWarning(lcPlatform) << "recorder:" << error;
+    if (onFailed)
+        onFailed(error);
+}
+
+QByteArray PulseRecorder::stop()
+{
+    if (!m_capture)
+        return {};
+    const auto capture = std::move(m_capture);
+    ++m_generation;
+    pa_threaded_mainloop_lock(capture->loop);
+    capture->drain();
+    const QByteArray pcm = std::move(capture->pcm);
+    pa_threaded_mainloop_unlock(capture->loop);
+    // Closing the connection takes a millisecond or two: after the recording has gone.
+    QTimer::singleShot(0, m_context.get(), [capture] { capture->teardown(); });
+    return WavFormat::file(pcm);
 }
 
 bool PulseRecorder::isRecording() const
 {
-    return capture_ != nullptr;
+    return m_capture != nullptr;
 }
 
 std::optional<float> PulseRecorder::averagePowerDb() const
 {
-    if (!capture_)
+    if (!m_capture)
         return std::nullopt;
-    return capture_->powerDb.load();
+    return m_capture->powerDb.load();
 }
 
 qint64 PulseRecorder::firstFragmentDelayNs() const
 {
-    return capture_ ? capture_->firstFragmentNs.load() : -1;
+    return m_capture ? m_capture->firstFragmentNs.load() : -1;
+}
+
+qint64 PulseRecorder::capturedBytes() const
+{
+    return m_capture ? m_capture->capturedBytes.load() : 0;
 }
 
 bool PulseRecorder::inputAvailable(QString* error) const
 {
-    struct Probe {
-        std::mutex mutex;
-        std::condition_variable done;
-        bool finished = false;
-        int err = 0;
-        bool ok = false;
-    };
-    auto probe = std::make_shared<Probe>();
-    std::thread([probe] {
-        int err = 0;
-        pa_simple* stream = openStream(&err);
-        if (stream)
-            pa_simple_free(stream);
-        std::lock_guard lock(probe->mutex);
-        probe->ok = stream != nullptr;
-        probe->err = err;
-        probe->finished = true;
-        probe->done.notify_all();
-    }).detach();
-    std::unique_lock lock(probe->mutex);
-    if (!probe->done.wait_for(lock, kOpenTimeout, [&] { return probe->finished; })) {
-        if (error)
-            *error = timeoutError();
+    Capture probe;
+    if (!probe.begin(error))
         return false;
+    const bool settled = probe.waitSettled(std::chrono::milliseconds(kOpenTimeoutMs));
+    bool ok = false;
+    {
+        std::lock_guard lock(probe.stateMutex);
+        ok = probe.running;
+        if (!ok && error)
+            *error = settled ? probe.error : timeoutError();
     }
-    if (!probe->ok && error)
-        *error = openError(probe->err);
-    return probe->ok;
+    probe.teardown();
+    return ok;
 }

@@ -3,8 +3,8 @@
 #include "app/dictation/dictation_ui.h"
 #include "platform/recorder.h"
 
-#include <QFile>
 #include <QStringList>
+#include <utility>
 
 // Logs the toasts, e.g. "识别中... #ffffff", "hide 1.5", "orderOut".
 class FakeUi : public DictationUi {
@@ -19,16 +19,12 @@ public:
     void showAlert(const QString&, const QString&) override { }
 };
 
-// Fills the recording's file with `audio` as it starts.
+// Hands `audio` over as the recording's WAV at the stop.
 class FakeRecorder : public Recorder {
 public:
     QByteArray audio = QByteArray(6000, '\0');
-    bool start(const QString& wavPath, QString*) override
-    {
-        QFile file(wavPath);
-        return m_recording = file.open(QIODevice::WriteOnly) && file.write(audio) == audio.size();
-    }
-    void stop() override { m_recording = false; }
+    bool start(QString*) override { return m_recording = true; }
+    QByteArray stop() override { return std::exchange(m_recording, false) ? audio : QByteArray(); }
     bool isRecording() const override { return m_recording; }
     std::optional<float> averagePowerDb() const override { return std::nullopt; }
     bool inputAvailable(QString*) const override { return true; }

@@ -4,6 +4,8 @@
 
 #include <QtTest>
 #include <numeric>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -64,7 +66,7 @@ private Q_SLOTS:
         RecordingSession session(ui, recorder, serverReady, clock);
         GestureRecognizer gestures(session, ui, clock, [&] { return trigger; });
         QStringList sent;
-        session.onFinished = [&](const FinishedRecording& f) {
+        session.onFinished = [&](const FinishedRecording& f, auto) {
             sent << (f.translationTarget.isEmpty() ? QStringLiteral("-") : f.translationTarget);
         };
         QHash<QChar, quint64> held;
@@ -90,21 +92,69 @@ private Q_SLOTS:
         QCOMPARE((hints + sent).join(QLatin1Char(' ')), outcome);
     }
 
-    // The next recording rewrites the file before the previous hand-over has run.
-    void nextRecordingCannotReachThePreviousOne()
+    // The recording goes to recognition before the windows change; then it is kept as
+    // voice_input.wav, 0600, in a folder of ours that nobody else may enter, and a link
+    // planted at that name is replaced, never followed.
+    void recordingFile_data()
     {
+        QTest::addColumn<QString>("runtimeMode"); // of $XDG_RUNTIME_DIR; empty: unset
+        QTest::addColumn<bool>("inRuntime");
+        QTest::newRow("private runtime folder") << "0700" << true;
+        QTest::newRow("runtime folder others may enter") << "0755" << false;
+        QTest::newRow("no runtime folder") << "" << false;
+    }
+
+    void recordingFile()
+    {
+        QFETCH(QString, runtimeMode);
+        QFETCH(bool, inRuntime);
+        QTemporaryDir tmp;
+        const QByteArray oldTmp = qgetenv("TMPDIR");
+        const QByteArray oldRuntime = qgetenv("XDG_RUNTIME_DIR");
+        qputenv("TMPDIR", QFile::encodeName(tmp.filePath("tmp")));
+        QDir().mkdir(tmp.filePath("tmp"));
+        const QString runtime = tmp.filePath("runtime");
+        if (runtimeMode.isEmpty()) {
+            qunsetenv("XDG_RUNTIME_DIR");
+        } else {
+            QDir().mkdir(runtime);
+            ::chmod(QFile::encodeName(runtime), runtimeMode.toUInt(nullptr, 8));
+            qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+        }
+        const QString folder = inRuntime ? runtime : tmp.filePath("tmp/parlix-%1").arg(::getuid());
+        QDir().mkdir(folder);
+        const QString secret = tmp.filePath("secret");
+        QFile(secret).open(QIODevice::WriteOnly);
+        QFile::link(secret, folder + "/voice_input.wav");
+
         FakeUi ui;
         FakeRecorder recorder;
+        recorder.audio = QByteArray(6000, 'A');
         RecordingSession session(ui, recorder, serverReady, [] { return 0.0; });
-        QList<QByteArray> handedOver;
-        session.onFinished = [&](const FinishedRecording& f) { handedOver << f.wav.value_or("none"); };
-        for (const QByteArray& audio : {QByteArray(6000, 'A'), QByteArray(7000, 'B')}) {
-            recorder.audio = audio;
-            session.startRecording(QString());
-            session.stopRecordingAndRecognize(QString());
-        }
-        QVERIFY(handedOver.isEmpty()); // from the event loop, after the stop returned
-        QTRY_COMPARE(handedOver, (QList<QByteArray> {QByteArray(6000, 'A'), QByteArray(7000, 'B')}));
+        QStringList order;
+        session.onFinished = [&](const FinishedRecording& f, std::function<void()> afterSend) {
+            order << "sent " + QString::number(f.wav.value_or("").size()) << ui.calls;
+            afterSend();
+            order << ui.calls;
+        };
+        session.startRecording(QString());
+        ui.calls.clear();
+        session.stopRecordingAndRecognize(QString());
+        qputenv("TMPDIR", oldTmp);
+        qputenv("XDG_RUNTIME_DIR", oldRuntime);
+
+        QCOMPARE(order, (QStringList {"sent 6000", "识别中... #ffffff"}));
+        const auto mode = [](const QString& path) {
+            struct stat st { };
+            return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode : 0u;
+        };
+        const QString path = folder + "/voice_input.wav";
+        QCOMPARE(mode(path), S_IFREG | 0600u);
+        QCOMPARE(mode(folder), S_IFDIR | 0700u);
+        QFile wav(path);
+        QVERIFY(wav.open(QIODevice::ReadOnly));
+        QCOMPARE(wav.readAll(), recorder.audio);
+        QCOMPARE(QFileInfo(secret).size(), 0);
     }
 };
 

@@ -1,6 +1,7 @@
 #include "app_delegate.h"
 
 #include "app/dictation/dictation_controller.h"
+#include "app/platform_notice.h"
 #include "app/translation_notice.h"
 #include "platform/platform_factory.h"
 #include "server/local_server_manager.h"
@@ -28,8 +29,9 @@ void checkLocalServerHealth(std::function<void(bool)> completion)
 } // namespace
 
 AppDelegate::AppDelegate()
-    : m_recorder(createRecorder())
-    , m_pasteKeystroke(createPasteKeystroke())
+    : m_session(sessionKind(SessionEnvironment::current()))
+    , m_recorder(createRecorder())
+    , m_pasteKeystroke(createPasteKeystroke(m_session))
     , m_translationEngine(std::make_unique<LibreTranslateEngine>())
 {
     m_dictation = std::make_unique<DictationController>(
@@ -210,12 +212,32 @@ void AppDelegate::setupEventTap()
 {
     if (m_keyMonitor)
         return;
-    m_keyMonitor = createKeyMonitor();
-    if (!m_keyMonitor) {
+    QList<PlatformProblem> problems;
+    KeyMonitorStart start = createKeyMonitor(m_session);
+    m_keyMonitor = std::move(start.monitor);
+    if (m_keyMonitor)
+        connect(
+            m_keyMonitor.get(), &KeyMonitor::keyEvent, m_dictation.get(), &DictationController::handleEvent);
+    else {
         printLine(QStringLiteral("无法创建事件监听"));
-        return;
+        problems << start.problem.value_or(PlatformProblem::KeyEventsUnavailable);
     }
-    connect(m_keyMonitor.get(), &KeyMonitor::keyEvent, m_dictation.get(), &DictationController::handleEvent);
+    if (const auto paste = pasteProblem(*m_pasteKeystroke))
+        problems << *paste;
+    reportPlatformProblems(problems);
+}
+
+void AppDelegate::reportPlatformProblems(const QList<PlatformProblem>& problems)
+{
+    if (problems.isEmpty())
+        return;
+    const PlatformNotice notice = platformNotice(problems, uinputRuleInstalled());
+    printLine(notice.title + QStringLiteral(": ") + notice.body);
+    m_statusItem->setPlatformStatus(notice.statusLines);
+    if (m_platformNoticeShown)
+        return;
+    m_platformNoticeShown = true;
+    showDesktopNotification(notice.title, notice.body, m_statusItem->trayIcon());
 }
 
 void AppDelegate::openSettings()

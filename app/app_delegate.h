@@ -1,6 +1,8 @@
 #pragma once
 
 #include "app/dictation/dictation_ui.h"
+#include "platform/platform_problem.h"
+#include "platform/session_kind.h"
 #include "translation/libre_translate_engine.h"
 
 #include <QObject>
@@ -57,6 +59,9 @@ private:
     void noteTranslationFailure(
         LibreTranslateEngine::Failure failure, const QString& address, const QString& reason);
 
+    void reportPlatformProblems(const QList<PlatformProblem>& problems);
+
+    SessionKind m_session;
     std::unique_ptr<Recorder> m_recorder;
     std::unique_ptr<PasteKeystroke> m_pasteKeystroke;
     std::unique_ptr<LibreTranslateEngine> m_translationEngine;
@@ -70,4 +75,5 @@ private:
     QPointer<QTimer> m_readinessTimer;
     bool m_serverReady = false;
     bool m_translationNoticeShown = false;
+    bool m_platformNoticeShown = false;
 };

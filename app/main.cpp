@@ -1,11 +1,18 @@
 #include "app/app_delegate.h"
 #include "app/termination_signals.h"
+#include "platform/session_kind.h"
 
 #include <QApplication>
 #include <QTimer>
 
 int main(int argc, char* argv[])
 {
+    // In a Wayland session Qt speaks X11 to XWayland where it can: compositors hand the
+    // clipboard only to a focused Wayland client, and a tray application never has the
+    // focus; XWayland's clipboard reaches native windows. Overlays keep their place too.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY")
+        && sessionKind(SessionEnvironment::current()) == SessionKind::Wayland)
+        qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication::setApplicationName(QStringLiteral("Parlix"));
     QApplication::setOrganizationName(QStringLiteral("Parlix"));
     QApplication::setDesktopFileName(QStringLiteral("parlix"));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/key_event.h"
+#include "platform/platform_problem.h"
 
 #include <QObject>
 #include <QString>
@@ -16,6 +17,8 @@ public:
 
     // Starts listening; false (with the reason) when this backend cannot run here.
     virtual bool start(QString* error) = 0;
+    // After a failed start(): what the person can do about it.
+    virtual PlatformProblem startProblem() const { return PlatformProblem::KeyEventsUnavailable; }
     virtual QString backendName() const = 0;
 
 Q_SIGNALS:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/platform_problem.h"
+
 #include <QString>
 
 // How the focused window pastes: Ctrl+V, Ctrl+Shift+V in terminal emulators, and
@@ -21,6 +23,8 @@ public:
 
     // Whether keystrokes can be sent at all (the "accessibility trust" of the desktop).
     virtual bool canSend() const = 0;
+    // While canSend() is false: what the person can do about it.
+    virtual PlatformProblem sendProblem() const { return PlatformProblem::KeystrokesUnavailable; }
     // The keystroke the window that has the keyboard focus now pastes with.
     virtual PasteMethod methodForFocus() const = 0;
     // False when the keystroke could not be sent.

@@ -7,40 +7,32 @@
 #include "platform/x11/x11_key_monitor.h"
 #include "platform/x11/xtest_paste_keystroke.h"
 
-#include <QGuiApplication>
-
-namespace {
-bool isX11Session()
+KeyMonitorStart createKeyMonitor(SessionKind session, const PlatformPaths& paths)
 {
-    const QString platform = QGuiApplication::platformName();
-    if (platform == QLatin1String("xcb"))
-        return true;
-    if (!platform.isEmpty() && platform != QLatin1String("offscreen") && platform != QLatin1String("minimal"))
-        return false; // wayland, eglfs...
-    return qEnvironmentVariableIsSet("DISPLAY") && !qEnvironmentVariableIsSet("WAYLAND_DISPLAY");
-}
-} // namespace
-
-std::unique_ptr<KeyMonitor> createKeyMonitor()
-{
-    std::unique_ptr<KeyMonitor> x11 = std::make_unique<X11KeyMonitor>();
-    std::unique_ptr<KeyMonitor> evdev = std::make_unique<EvdevKeyMonitor>();
-    if (!isX11Session())
-        std::swap(x11, evdev);
-    for (auto* candidate : {&x11, &evdev}) {
-        QString error;
-        if ((*candidate)->start(&error))
-            return std::move(*candidate);
-        qCWarning(lcPlatform) << "key monitor" << (*candidate)->backendName() << "unavailable:" << error;
-    }
-    return nullptr;
+    std::unique_ptr<KeyMonitor> monitor;
+    if (session == SessionKind::X11)
+        monitor = std::make_unique<X11KeyMonitor>();
+    else
+        monitor = std::make_unique<EvdevKeyMonitor>(paths.inputDirectory);
+    QString error;
+    if (monitor->start(&error))
+        return {std::move(monitor), std::nullopt};
+    qCWarning(lcPlatform) << "key monitor" << monitor->backendName() << "unavailable:" << error;
+    return {nullptr, monitor->startProblem()};
 }
 
-std::unique_ptr<PasteKeystroke> createPasteKeystroke()
+std::unique_ptr<PasteKeystroke> createPasteKeystroke(SessionKind session, const PlatformPaths& paths)
 {
-    if (isX11Session())
+    if (session == SessionKind::X11)
         return std::make_unique<XTestPasteKeystroke>();
-    return std::make_unique<UinputPasteKeystroke>();
+    return std::make_unique<UinputPasteKeystroke>(paths.uinputDevice);
+}
+
+std::optional<PlatformProblem> pasteProblem(const PasteKeystroke& paste)
+{
+    if (paste.canSend())
+        return std::nullopt;
+    return paste.sendProblem();
 }
 
 std::unique_ptr<Recorder> createRecorder()

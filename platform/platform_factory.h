@@ -3,13 +3,27 @@
 #include "platform/key_monitor.h"
 #include "platform/paste_keystroke.h"
 #include "platform/recorder.h"
+#include "platform/session_kind.h"
 
 #include <memory>
+#include <optional>
 
-// The one place that picks platform backends for this session. X11 sessions use
-// XInput2 and XTest; Wayland sessions evdev and uinput; the recorder is PulseAudio.
-// createKeyMonitor() returns a monitor that has already started, or nullptr when no
-// backend can run here.
-std::unique_ptr<KeyMonitor> createKeyMonitor();
-std::unique_ptr<PasteKeystroke> createPasteKeystroke();
+// The one place that picks platform backends, by the kind of session: X11 sessions use
+// XInput2 and XTest, Wayland sessions evdev and uinput. There is no fall-back to the
+// other kind's backend: under Wayland the X11 ones only see XWayland windows, which
+// looks like working and is not. The recorder is PulseAudio.
+struct PlatformPaths {
+    QString inputDirectory = QStringLiteral("/dev/input");
+    QString uinputDevice = QStringLiteral("/dev/uinput");
+};
+
+struct KeyMonitorStart {
+    std::unique_ptr<KeyMonitor> monitor; // started; null when it could not start
+    std::optional<PlatformProblem> problem;
+};
+
+KeyMonitorStart createKeyMonitor(SessionKind session, const PlatformPaths& paths = {});
+std::unique_ptr<PasteKeystroke> createPasteKeystroke(SessionKind session, const PlatformPaths& paths = {});
+// The problem of a paste keystroke that cannot send, if any.
+std::optional<PlatformProblem> pasteProblem(const PasteKeystroke& paste);
 std::unique_ptr<Recorder> createRecorder();

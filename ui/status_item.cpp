@@ -106,6 +106,27 @@ void StatusItem::updateTriggerKeyHint()
         hint->setText(triggerKeyHint());
 }
 
+void StatusItem::setPlatformStatus(const QStringList& lines)
+{
+    if (!m_menu)
+        return;
+    for (QAction* action : m_menu->actions()) {
+        if (action->data().toInt() == kPlatformStatusTag)
+            delete action;
+    }
+    QAction* first = m_menu->actions().value(0);
+    for (const QString& line : lines) {
+        auto* action = new QAction(line, m_menu.get());
+        action->setEnabled(false);
+        action->setData(kPlatformStatusTag);
+        m_menu->insertAction(first, action);
+    }
+    if (!lines.isEmpty()) {
+        QAction* separator = m_menu->insertSeparator(first);
+        separator->setData(kPlatformStatusTag);
+    }
+}
+
 void StatusItem::menuWillOpen()
 {
     Settings& settings = Settings::shared();

@@ -22,6 +22,7 @@ public:
     static constexpr int kLocalServiceTag = 100;
     static constexpr int kStatisticsTag = 101;
     static constexpr int kTriggerKeyHintTag = 102;
+    static constexpr int kPlatformStatusTag = 103; // why the trigger key or the paste cannot work
 
     // `checkServerHealth`: the local server's health probe; its completion runs once, on
     // the GUI thread.
@@ -43,6 +44,8 @@ public:
     // What the local server is busy with (installing packages, downloading), shown on the
     // service line at once and at each opening; "" when nothing.
     void setLocalServicePhase(const QString& phase);
+    // Lines at the top of the menu saying what does not work here; none: no lines.
+    void setPlatformStatus(const QStringList& lines);
 
     void showStats();
     void showAbout();

@@ -65,25 +65,37 @@ QString EvdevKeyMonitor::backendName() const
     return QStringLiteral("evdev");
 }
 
+std::optional<PlatformProblem> EvdevKeyMonitor::problemOf(const Scan& scan)
+{
+    if (scan.keyboards > 0)
+        return std::nullopt;
+    if (!scan.directoryExists || scan.nodes == 0)
+        return PlatformProblem::NoInputDevices;
+    // One unreadable node may be the keyboard; the readable rest (a joystick, say) is not.
+    return scan.denied > 0 ? PlatformProblem::KeyboardsUnreadable : PlatformProblem::NoKeyboards;
+}
+
 bool EvdevKeyMonitor::start(QString* error)
 {
     if (started_)
         return true;
-    QDir dir(directory_);
-    if (!dir.exists()) {
-        if (error)
-            *error = QStringLiteral("没有找到输入设备目录 %1").arg(directory_);
-        return false;
-    }
+    const QDir dir(directory_);
+    Scan scan;
+    scan.directoryExists = dir.exists();
     const QStringList nodes = dir.entryList({QStringLiteral("event*")}, QDir::System | QDir::Files);
-    int denied = 0;
+    scan.nodes = int(nodes.size());
     for (const QString& name : nodes) {
         if (attach(dir.filePath(name)) == AttachResult::NoAccess)
-            ++denied;
+            ++scan.denied;
     }
-    if (!nodes.isEmpty() && denied == nodes.size()) {
+    scan.keyboards = int(devices_.size());
+    if (const auto problem = problemOf(scan)) {
+        problem_ = *problem;
         if (error)
-            *error = QStringLiteral("无法读取 %1 下的键盘（需要加入 input 用户组）").arg(directory_);
+            *error = QStringLiteral("%1: %2 event nodes, %3 not readable, no keyboard")
+                         .arg(directory_)
+                         .arg(scan.nodes)
+                         .arg(scan.denied);
         devices_.clear();
         return false;
     }

@@ -6,13 +6,15 @@
 #include <QFileSystemWatcher>
 #include <QHash>
 #include <memory>
+#include <optional>
 
 class QSocketNotifier;
 struct libevdev;
 
 // Global key monitor for sessions without X11: reads every keyboard under /dev/input
 // (needs membership of the "input" group). Keyboards plugged in later are attached as
-// they appear; one that disappears releases the keys it held.
+// they appear; one that disappears releases the keys it held. Without one readable
+// keyboard at the start it does not start: nothing would ever trigger.
 class EvdevKeyMonitor : public KeyMonitor {
     Q_OBJECT
 public:
@@ -22,6 +24,17 @@ public:
 
     bool start(QString* error) override;
     QString backendName() const override;
+    PlatformProblem startProblem() const override { return problem_; }
+
+    // What a look at the input directory found.
+    struct Scan {
+        bool directoryExists = false;
+        int nodes = 0; // event* entries
+        int denied = 0; // of those, not readable by us
+        int keyboards = 0; // attached
+    };
+    // Why such a scan cannot start the monitor, if it cannot.
+    static std::optional<PlatformProblem> problemOf(const Scan& scan);
 
 private:
     struct Device;
@@ -39,4 +52,5 @@ private:
     EvdevKeyDecoder decoder_;
     int nextSource_ = 1;
     bool started_ = false;
+    PlatformProblem problem_ = PlatformProblem::NoKeyboards;
 };

@@ -4,6 +4,7 @@
 #include "platform/uinput/input_event_writer.h"
 
 #include <QFile>
+#include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <linux/uinput.h>
@@ -38,7 +39,26 @@ QString UinputPasteKeystroke::backendName() const
 
 bool UinputPasteKeystroke::canSend() const
 {
-    return fd_ >= 0 || ::access(QFile::encodeName(path_).constData(), W_OK) == 0;
+    // Access may be granted while we run (udev applies a new rule to the device).
+    return fd_ >= 0
+        || (problem_ != PlatformProblem::UinputFailed
+            && ::access(QFile::encodeName(path_).constData(), W_OK) == 0);
+}
+
+PlatformProblem UinputPasteKeystroke::problemForOpenError(int error)
+{
+    switch (error) {
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+        return PlatformProblem::UinputMissing;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return PlatformProblem::UinputUnwritable;
+    default:
+        return PlatformProblem::UinputFailed;
+    }
 }
 
 bool UinputPasteKeystroke::createDevice()
@@ -46,8 +66,10 @@ bool UinputPasteKeystroke::createDevice()
     if (fd_ >= 0)
         return true;
     const int fd = ::open(QFile::encodeName(path_).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
+    if (fd < 0) {
+        problem_ = problemForOpenError(errno);
         return false;
+    }
     bool ok = ioctl(fd, UI_SET_EVBIT, EV_KEY) == 0 && ioctl(fd, UI_SET_EVBIT, EV_SYN) == 0;
     for (int key : {KEY_LEFTCTRL, KEY_LEFTSHIFT, KEY_V})
         ok = ok && ioctl(fd, UI_SET_KEYBIT, key) == 0;
@@ -61,6 +83,7 @@ bool UinputPasteKeystroke::createDevice()
     if (!ok) {
         qCWarning(lcPlatform) << "uinput: cannot create the virtual keyboard on" << path_;
         ::close(fd);
+        problem_ = PlatformProblem::UinputFailed;
         return false;
     }
     fd_ = fd;

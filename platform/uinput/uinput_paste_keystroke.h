@@ -16,6 +16,9 @@ public:
     static QString deviceName();
 
     bool canSend() const override;
+    PlatformProblem sendProblem() const override { return problem_; }
+    // The problem behind a failed open() of the device, by its errno.
+    static PlatformProblem problemForOpenError(int error);
     PasteMethod methodForFocus() const override { return PasteMethod::ControlV; }
     bool send(PasteMethod method) override;
     QString backendName() const override;
@@ -25,4 +28,5 @@ private:
 
     QString path_;
     int fd_ = -1;
+    PlatformProblem problem_ = PlatformProblem::UinputFailed;
 };

@@ -58,7 +58,10 @@ echo $! >> "$dir/pids"
 parec --device=mic --raw >/dev/null 2>&1 &
 echo $! >> "$dir/pids"
 
+# An X11 session, whatever desktop this runs in: Parlix picks its backends by it.
 cat <<ENV
+export XDG_SESSION_TYPE=x11
+unset WAYLAND_DISPLAY
 export DISPLAY=$display
 export XDG_RUNTIME_DIR=$dir/runtime
 export PULSE_RUNTIME_PATH=$dir/pulse

@@ -17,6 +17,7 @@ TEST_PACKAGES=(
   pulseaudio pulseaudio-utils espeak-ng sox python3-tk
   python3-pocketsphinx pocketsphinx-en-us dpkg-dev file xterm
   locales-all
+  sway xwayland wl-clipboard weston
 )
 
 # Only for the fuzz targets (cmake --preset fuzz).

@@ -9,6 +9,7 @@
 #include "setup/setup_window_controller.h"
 #include "support/standard_output.h"
 #include "translation/libre_translate_engine.h"
+#include "ui/message_box_width.h"
 #include "ui/settings_window/settings_window_controller.h"
 #include "ui/status_item.h"
 #include "ui/status_window.h"
@@ -259,6 +260,7 @@ void AppDelegate::showAlert(const QString& title, const QString& message)
 {
     QMessageBox alert(QMessageBox::Warning, QStringLiteral("Parlix"), title);
     alert.setInformativeText(message);
+    giveTextRoom(alert);
     alert.addButton(QStringLiteral("好"), QMessageBox::AcceptRole);
     alert.exec();
 }

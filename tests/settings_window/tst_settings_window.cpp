@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPalette>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QSettings>
 #include <QTabWidget>
@@ -100,6 +101,12 @@ static double luminance(QRgb rgb)
         return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
     };
     return 0.2126 * channel(qRed(rgb)) + 0.7152 * channel(qGreen(rgb)) + 0.0722 * channel(qBlue(rgb));
+}
+
+static double contrast(QRgb a, QRgb b)
+{
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
 // The window on screen as the tray menu opens it, over a fresh store.
@@ -217,31 +224,32 @@ private Q_SLOTS:
             {"triggerKey", "rightCommand"}, {"useLocalServer", false}, {"launchAtLogin", true}});
     }
 
-    // On flat light and dark themes the rule between the switches and the hotwords shows,
-    // and the table's header and banding reach its right edge.
-    void textTabOnFlatThemes_data()
+    // On flat light and dark themes a status line stands out from the window, the rule
+    // between the switches and the hotwords shows, and the table's header and banding reach
+    // its right edge.
+    void readableOnFlatThemes_data()
     {
         QTest::addColumn<QPalette>("palette");
         QTest::newRow("light") << flatPalette(QColor(0xef, 0xef, 0xef), Qt::black);
         QTest::newRow("dark") << flatPalette(QColor(0x2d, 0x2d, 0x30), QColor(0xe8, 0xe8, 0xe8));
     }
-    void textTabOnFlatThemes()
+    void readableOnFlatThemes()
     {
         QFETCH(QPalette, palette);
         const QPalette original = QApplication::palette();
         QApplication::setPalette(palette);
-        const bool opened = open({{"hotwords", TextPostProcessor::defaultHotwords()}});
+        const auto restore = qScopeGuard([&] { QApplication::setPalette(original); });
+        QVERIFY(open({{"hotwords", TextPostProcessor::defaultHotwords()}}));
+        testConnection(QString());
+        QCOMPARE(status(), u"❌ 无效 URL"_qs);
+        const QPalette shown = control("serverStatusLabel")->palette();
+        QVERIFY(contrast(shown.color(QPalette::WindowText).rgb(), shown.color(QPalette::Window).rgb()) >= 3);
+
         showHotwords();
-        QWidget* page = control("textProcessing");
-        QWidget* rule = control("separator");
-        const QImage seen = page->grab().toImage();
-        QApplication::setPalette(original);
-        QVERIFY(opened);
-        const QPoint onRule = rule->geometry().center();
-        const double line = luminance(seen.pixel(onRule)),
-                     beside = luminance(seen.pixel(onRule - QPoint(0, 6)));
+        const QImage seen = control("textProcessing")->grab().toImage();
+        const QPoint onRule = control("separator")->geometry().center();
         QVERIFY2(
-            (std::max(line, beside) + 0.05) / (std::min(line, beside) + 0.05) >= 1.5, "the rule is not seen");
+            contrast(seen.pixel(onRule), seen.pixel(onRule - QPoint(0, 6))) >= 1.5, "the rule is not seen");
         const QHeaderView* header = m_table->horizontalHeader();
         QCOMPARE(header->length(), m_table->viewport()->width());
         QVERIFY(header->sectionSize(0) >= 330 - m_table->verticalScrollBar()->width());

@@ -99,7 +99,7 @@ void GeneralTab::setupUI(QWidget* page, ServerStatusLine::HealthCheck checkServe
     hintLabel = makeLabel(page, QString(), 15, 10, 400, 16);
     hintLabel->setObjectName(QStringLiteral("hintLabel"));
     hintLabel->setFont(small);
-    setTextColor(hintLabel, StatusColors::tertiary());
+    setTextColor(hintLabel, StatusColors::tertiary(page->palette()));
 }
 
 void GeneralTab::loadSettings(const Settings& settings)

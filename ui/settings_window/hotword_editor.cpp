@@ -1,6 +1,7 @@
 #include "ui/settings_window/hotword_editor.h"
 
 #include "settings/settings.h"
+#include "ui/message_box_width.h"
 #include "ui/settings_window/add_hotword_dialog.h"
 #include "ui/settings_window/hotword_list_model.h"
 #include "ui/settings_window/settings_layout.h"
@@ -63,7 +64,7 @@ void HotwordEditor::setupUI(QWidget* page)
     count->setObjectName(QStringLiteral("hotwordCountLabel"));
     count->setProperty("tag", kHotwordCountTag);
     count->setFont(pixelFont(page->font(), 10));
-    setTextColor(count, StatusColors::tertiary());
+    setTextColor(count, StatusColors::tertiary(page->palette()));
 }
 
 void HotwordEditor::loadSettings(const Settings& settings)
@@ -95,6 +96,7 @@ void HotwordEditor::resetToDefaultHotwords()
     QMessageBox box(QMessageBox::Warning, QStringLiteral("Parlix"), QStringLiteral("恢复默认热词列表？"),
         QMessageBox::NoButton, m_page->window());
     box.setInformativeText(QStringLiteral("这将清除所有自定义热词，恢复为内置的默认列表。"));
+    giveTextRoom(box);
     QPushButton* restore = box.addButton(QStringLiteral("恢复"), QMessageBox::AcceptRole);
     box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
     box.setDefaultButton(restore);

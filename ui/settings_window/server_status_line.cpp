@@ -27,9 +27,9 @@ void ServerStatusLine::updateServerStatus()
         if (!self)
             return;
         if (running)
-            self->setServerStatus(QStringLiteral("✅ 本地服务运行中"), StatusColors::green());
+            self->setServerStatus(QStringLiteral("✅ 本地服务运行中"), &StatusColors::green);
         else
-            self->setServerStatus(QStringLiteral("⚠️ 本地服务未启动"), StatusColors::orange());
+            self->setServerStatus(QStringLiteral("⚠️ 本地服务未启动"), &StatusColors::orange);
     });
 }
 
@@ -37,10 +37,10 @@ void ServerStatusLine::testConnection()
 {
     const QUrl probe = ConnectionTester::probeUrl(serverTextField->text());
     if (!probe.isValid()) {
-        setServerStatus(QStringLiteral("❌ 无效 URL"), StatusColors::red());
+        setServerStatus(QStringLiteral("❌ 无效 URL"), &StatusColors::red);
         return;
     }
-    setServerStatus(QStringLiteral("测试中..."), StatusColors::secondary());
+    setServerStatus(QStringLiteral("测试中..."), &StatusColors::secondary);
     connectionTester->start(probe);
 }
 
@@ -48,19 +48,19 @@ void ServerStatusLine::showConnectionOutcome(ConnectionTester::Outcome outcome)
 {
     switch (outcome) {
     case ConnectionTester::Outcome::Success:
-        setServerStatus(QStringLiteral("✅ 连接成功"), StatusColors::green());
+        setServerStatus(QStringLiteral("✅ 连接成功"), &StatusColors::green);
         break;
     case ConnectionTester::Outcome::ServerError:
-        setServerStatus(QStringLiteral("❌ 服务器异常"), StatusColors::red());
+        setServerStatus(QStringLiteral("❌ 服务器异常"), &StatusColors::red);
         break;
     case ConnectionTester::Outcome::ConnectionFailed:
-        setServerStatus(QStringLiteral("❌ 连接失败"), StatusColors::red());
+        setServerStatus(QStringLiteral("❌ 连接失败"), &StatusColors::red);
         break;
     }
 }
 
-void ServerStatusLine::setServerStatus(const QString& text, const QColor& color)
+void ServerStatusLine::setServerStatus(const QString& text, Tone tone)
 {
     serverStatusLabel->setText(text);
-    SettingsLayout::setTextColor(serverStatusLabel, color);
+    SettingsLayout::setTextColor(serverStatusLabel, tone(serverStatusLabel->palette()));
 }

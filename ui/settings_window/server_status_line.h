@@ -6,6 +6,7 @@
 #include <functional>
 
 class QColor;
+class QPalette;
 class QLabel;
 class QLineEdit;
 
@@ -28,7 +29,8 @@ public:
 
 private:
     void showConnectionOutcome(ConnectionTester::Outcome outcome);
-    void setServerStatus(const QString& text, const QColor& color);
+    using Tone = QColor (*)(const QPalette&);
+    void setServerStatus(const QString& text, Tone tone);
 
     QLabel* serverStatusLabel;
     QLineEdit* serverTextField;

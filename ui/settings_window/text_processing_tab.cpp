@@ -37,7 +37,7 @@ TextProcessingTab::TextProcessingTab(QWidget* page, QObject* parent)
     QLabel* purpose = makeLabel(page, QStringLiteral("提高特定词汇的识别准确率"), 200, 177, 190, 16);
     purpose->setFont(pixelFont(page->font(), 10));
     purpose->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    setTextColor(purpose, StatusColors::tertiary());
+    setTextColor(purpose, StatusColors::tertiary(page->palette()));
 
     hotwordEditor = new HotwordEditor(page, this);
 }

@@ -1,17 +1,19 @@
 // Shows one of Parlix's windows or dialogs as a person meets it, for screenshots
 // (capture-windows.sh): prints "WINDOW x y w h" once it is on screen and stays until killed.
 //   window_gallery <settings-general|settings-text|add-hotword|reset-hotwords|setup|stats|
-//                   about|toast|waveform> [--dark]
+//                   about|toast|waveform|tray-titles> [--dark]
 #include "settings/settings.h"
 #include "setup/setup_window_controller.h"
 #include "ui/information_dialog.h"
 #include "ui/settings_window/settings_window_controller.h"
 #include "ui/status_menu_texts.h"
+#include "ui/status_title.h"
 #include "ui/status_window.h"
 #include "ui/waveform_overlay.h"
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPushButton>
 #include <QStyleFactory>
 #include <QTabWidget>
@@ -56,6 +58,29 @@ static void report(QWidget* window)
         std::fflush(stdout);
     });
 }
+
+// The tray titles as they sit on a dark and on a light panel, at 24 and 32 pixels.
+class TrayTitles : public QWidget {
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        const StatusTitle titles[] = {StatusTitle::idle(), StatusTitle::recording(QString()),
+            StatusTitle::recording(QStringLiteral("EN")), StatusTitle::recording(QStringLiteral("JA"))};
+        const QColor panels[] = {QColor(0x20, 0x20, 0x20), QColor(0xe8, 0xe8, 0xe8)};
+        for (int row = 0; row < 2; ++row) {
+            painter.fillRect(0, row * 48, width(), 48, panels[row]);
+            int x = 8;
+            for (int size : {24, 32}) {
+                for (const StatusTitle& title : titles) {
+                    title.icon().paint(&painter, QRect(x, row * 48 + (48 - size) / 2, size, size));
+                    x += size + 8;
+                }
+                x += 16;
+            }
+        }
+    }
+};
 
 // Clicks a button whose dialog runs modally, and reports the dialog once it is up.
 static void reportModalAfterClicking(QPushButton* button)
@@ -131,6 +156,12 @@ int main(int argc, char** argv)
                     report(w);
             }
         });
+    } else if (name == QLatin1String("tray-titles")) {
+        auto* titles = new TrayTitles;
+        titles->setAttribute(Qt::WA_DeleteOnClose);
+        titles->setFixedSize(8 + 4 * 32 + 4 * 40 + 32, 96);
+        titles->show();
+        report(titles);
     } else {
         std::fprintf(stderr, "unknown window %s\n", qPrintable(name));
         return 2;

@@ -169,18 +169,18 @@ void GeneralTab::testTranslation()
     if (address.isEmpty()) {
         translationStatusLabel->setText(
             QStringLiteral("⚠️ 未设置翻译服务：翻译时将输出原文"));
-        setTextColor(translationStatusLabel, StatusColors::orange());
+        setTextColor(translationStatusLabel, StatusColors::orange(translationStatusLabel->palette()));
         return;
     }
     const QUrl url(address, QUrl::StrictMode);
     if (!url.isValid() || url.host().isEmpty()
         || (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https"))) {
         translationStatusLabel->setText(QStringLiteral("❌ 翻译服务地址无效"));
-        setTextColor(translationStatusLabel, StatusColors::red());
+        setTextColor(translationStatusLabel, StatusColors::red(translationStatusLabel->palette()));
         return;
     }
     translationStatusLabel->setText(QStringLiteral("翻译测试中..."));
-    setTextColor(translationStatusLabel, StatusColors::secondary());
+    setTextColor(translationStatusLabel, StatusColors::secondary(translationStatusLabel->palette()));
     translationTester->start(url, translationAPIKeyTextField->text());
 }
 
@@ -189,15 +189,15 @@ void GeneralTab::showTranslationOutcome(TranslationTester::Outcome outcome, cons
     switch (outcome) {
     case TranslationTester::Outcome::Translated:
         translationStatusLabel->setText(QStringLiteral("✅ 翻译可用：") + detail);
-        setTextColor(translationStatusLabel, StatusColors::green());
+        setTextColor(translationStatusLabel, StatusColors::green(translationStatusLabel->palette()));
         break;
     case TranslationTester::Outcome::EngineError:
         translationStatusLabel->setText(QStringLiteral("❌ 翻译服务异常：") + detail);
-        setTextColor(translationStatusLabel, StatusColors::red());
+        setTextColor(translationStatusLabel, StatusColors::red(translationStatusLabel->palette()));
         break;
     case TranslationTester::Outcome::ConnectionFailed:
         translationStatusLabel->setText(QStringLiteral("❌ 翻译服务连接失败"));
-        setTextColor(translationStatusLabel, StatusColors::red());
+        setTextColor(translationStatusLabel, StatusColors::red(translationStatusLabel->palette()));
         break;
     }
     translationStatusLabel->setToolTip(detail);

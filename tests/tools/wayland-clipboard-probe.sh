@@ -19,7 +19,14 @@ run() { "${as_user[@]}" env -i PATH="$PATH" HOME="$dir" XDG_RUNTIME_DIR="$dir/rt
 run WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
   sway -c "$dir/sway.cfg" >"$dir/sway.log" 2>&1 &
 sway_pid=$!
-trap 'kill $sway_pid 2>/dev/null || true' EXIT
+# runuser does not pass signals on: sway is asked to leave through its own socket.
+stop_sway() {
+  local sock
+  sock=$(sed -n 's/^SWAYSOCK=//p' "$dir/sway.env" 2>/dev/null || true)
+  [[ -n $sock ]] && run SWAYSOCK="$sock" swaymsg exit >/dev/null 2>&1 || true
+  kill $sway_pid 2>/dev/null || true
+}
+trap stop_sway EXIT
 for _ in $(seq 100); do grep -q '^DISPLAY=' "$dir/sway.env" 2>/dev/null && break; sleep 0.1; done
 wd=$(sed -n 's/^WAYLAND_DISPLAY=//p' "$dir/sway.env")
 xd=$(sed -n 's/^DISPLAY=//p' "$dir/sway.env")

@@ -5,6 +5,7 @@
 #include "app/translation_notice.h"
 #include "platform/platform_factory.h"
 #include "server/local_server_manager.h"
+#include "settings/notification_center.h"
 #include "settings/settings.h"
 #include "setup/setup_window_controller.h"
 #include "support/standard_output.h"
@@ -35,6 +36,8 @@ AppDelegate::AppDelegate()
     , m_pasteKeystroke(createPasteKeystroke(m_session))
     , m_translationEngine(std::make_unique<LibreTranslateEngine>())
 {
+    // X servers never deliver Fn: before any window names the trigger.
+    setFnKeyVisible(m_session != SessionKind::X11);
     m_dictation = std::make_unique<DictationController>(
         *this, *m_recorder, *m_pasteKeystroke, *m_translationEngine, [this] { return m_serverReady; });
     connect(
@@ -216,10 +219,13 @@ void AppDelegate::setupEventTap()
     QList<PlatformProblem> problems;
     KeyMonitorStart start = createKeyMonitor(m_session);
     m_keyMonitor = std::move(start.monitor);
-    if (m_keyMonitor)
+    if (m_keyMonitor) {
         connect(
             m_keyMonitor.get(), &KeyMonitor::keyEvent, m_dictation.get(), &DictationController::handleEvent);
-    else {
+        // Without a stored key the trigger is one this monitor can see: the menu says which.
+        setFnKeyVisible(m_keyMonitor->seesFnKey());
+        NotificationCenter::shared().post(kTriggerKeyChangedNotification);
+    } else {
         printLine(QStringLiteral("无法创建事件监听"));
         problems << start.problem.value_or(PlatformProblem::KeyEventsUnavailable);
     }

@@ -20,6 +20,8 @@ public:
     // After a failed start(): what the person can do about it.
     virtual PlatformProblem startProblem() const { return PlatformProblem::KeyEventsUnavailable; }
     virtual QString backendName() const = 0;
+    // Whether this backend can see the Fn key at all.
+    virtual bool seesFnKey() const { return true; }
 
 Q_SIGNALS:
     void keyEvent(KeyEventType type, quint64 flags, int keyCode);

@@ -148,7 +148,8 @@ void Settings::setSetupCompleted(bool completed)
 
 TriggerKey Settings::triggerKey() const
 {
-    return triggerKeyFromRawValue(value(kTriggerKey).toString()).value_or(TriggerKey::fn);
+    // Never written back: a stored choice stays what the person chose.
+    return triggerKeyFromRawValue(value(kTriggerKey).toString()).value_or(defaultTriggerKey());
 }
 
 void Settings::setTriggerKey(TriggerKey key)

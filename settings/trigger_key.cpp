@@ -53,3 +53,29 @@ QString shortName(TriggerKey key)
     }
     return {};
 }
+
+namespace {
+bool fnKeyVisible = true;
+} // namespace
+
+void setFnKeyVisible(bool visible)
+{
+    fnKeyVisible = visible;
+}
+
+bool isVisibleToKeyMonitor(TriggerKey key)
+{
+    return key != TriggerKey::fn || fnKeyVisible;
+}
+
+TriggerKey defaultTriggerKey()
+{
+    return fnKeyVisible ? TriggerKey::fn : TriggerKey::control;
+}
+
+QString visibilityNote(TriggerKey key)
+{
+    if (isVisibleToKeyMonitor(key))
+        return {};
+    return QStringLiteral("当前的按键监听收不到 ") + shortName(key) + QStringLiteral(" 键，请换一个触发键");
+}

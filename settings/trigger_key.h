@@ -17,3 +17,12 @@ std::optional<TriggerKey> triggerKeyFromRawValue(const QString& raw);
 QString displayName(TriggerKey key);
 // "fn", "Control", "Option", "右 ⌘": put into sentences.
 QString shortName(TriggerKey key);
+
+// Whether the running key monitor can see the fn key (X11 never delivers it). Set by the
+// application once its key monitor runs; true until then.
+void setFnKeyVisible(bool visible);
+bool isVisibleToKeyMonitor(TriggerKey key);
+// The trigger while none is stored: fn where the key monitor sees it, else Control.
+TriggerKey defaultTriggerKey();
+// Empty, or a sentence saying that the running key monitor cannot see the key.
+QString visibilityNote(TriggerKey key);

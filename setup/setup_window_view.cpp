@@ -66,8 +66,11 @@ SetupWindowView::SetupWindowView()
     auto* title = makeLabel(w, QStringLiteral("欢迎使用 Parlix"), frame(30, 260, 440, 30));
     setFont(title, 20, QFont::Bold);
 
-    const QString hint = QStringLiteral("按住 ") + shortName(Settings::shared().triggerKey())
-        + QStringLiteral(" 键说话，松开自动识别并输入文字");
+    const TriggerKey trigger = Settings::shared().triggerKey();
+    const QString note = visibilityNote(trigger);
+    const QString hint = note.isEmpty()
+        ? QStringLiteral("按住 ") + shortName(trigger) + QStringLiteral(" 键说话，松开自动识别并输入文字")
+        : note;
     auto* hintLabel = makeLabel(w, hint, frame(30, 225, 440, 20));
     setFont(hintLabel, 13, QFont::Normal);
     fadeText(hintLabel, 0.55);

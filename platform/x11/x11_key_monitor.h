@@ -18,6 +18,8 @@ public:
 
     bool start(QString* error) override;
     QString backendName() const override;
+    // X servers never deliver Fn: the keyboard handles it itself.
+    bool seesFnKey() const override { return false; }
 
     // One raw key event by X keycode, as read from the server (public for benchmarks).
     // fromXTest: the event came from an XTest device, where our own paste keys come from.

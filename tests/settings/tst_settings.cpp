@@ -158,11 +158,19 @@ void TestSettings::triggerKeyRawValues()
         s.setRawValue(u"triggerKey"_qs, raw);
         QCOMPARE(s.triggerKey(), TriggerKey::fn);
     }
+    // A key monitor that cannot see fn (X11): without a stored key the trigger is
+    // Control; a stored fn stays fn, and the windows say it cannot be seen.
+    setFnKeyVisible(false);
+    s.setRawValue(u"triggerKey"_qs, QString());
+    QCOMPARE(s.triggerKey(), TriggerKey::control);
+    QVERIFY(visibilityNote(TriggerKey::control).isEmpty());
+    QCOMPARE(visibilityNote(TriggerKey::fn), u"当前的按键监听收不到 fn 键，请换一个触发键"_qs);
     for (TriggerKey key : allTriggerKeys) {
         s.setTriggerKey(key);
         QCOMPARE(Settings(path()).triggerKey(), key);
         QCOMPARE(triggerKeyFromRawValue(rawValue(key)), key);
     }
+    setFnKeyVisible(true);
 }
 
 void TestSettings::seeding_data()

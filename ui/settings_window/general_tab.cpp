@@ -143,8 +143,11 @@ void GeneralTab::triggerKeyChanged()
 
 void GeneralTab::updateHintLabel()
 {
-    hintLabel->setText(QStringLiteral("按住 ") + shortName(triggerKeyAt(triggerKeyPopup->currentIndex()))
-        + QStringLiteral(" 键说话，松开自动识别输入"));
+    const TriggerKey key = triggerKeyAt(triggerKeyPopup->currentIndex());
+    const QString note = visibilityNote(key);
+    hintLabel->setText(note.isEmpty()
+            ? QStringLiteral("按住 ") + shortName(key) + QStringLiteral(" 键说话，松开自动识别输入")
+            : note);
 }
 
 void GeneralTab::toggleLocalMode()

@@ -9,22 +9,41 @@
 
 namespace {
 
-// Desktop Entry quoting: an argument with reserved characters goes in double quotes,
-// with ", `, $ and \ escaped by a backslash.
-QString quotedExecArgument(const QString& argument)
+// The Exec value of a desktop entry for one argument, in the entry's three layers: an
+// argument with reserved characters goes in double quotes with ", `, $ and \ escaped by
+// a backslash; % is doubled (field codes); then the value is escaped as any string value
+// (\ becomes \\, line breaks \n), so a literal backslash ends up as four.
+QString execValue(const QString& argument)
 {
-    static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
+    static const QString reserved = QStringLiteral(" \t\n\r\"'\\><~|&;$*?#()`");
     const bool needsQuotes
         = std::any_of(argument.cbegin(), argument.cend(), [](QChar c) { return reserved.contains(c); });
-    if (!needsQuotes)
-        return argument;
-    QString escaped;
+    QString quoted;
     for (QChar c : argument) {
-        if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') || c == QLatin1Char('\\'))
-            escaped += QLatin1Char('\\');
-        escaped += c;
+        if (needsQuotes
+            && (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$')
+                || c == QLatin1Char('\\')))
+            quoted += QLatin1Char('\\');
+        quoted += c;
     }
-    return QLatin1Char('"') + escaped + QLatin1Char('"');
+    if (needsQuotes)
+        quoted = QLatin1Char('"') + quoted + QLatin1Char('"');
+    QString value;
+    for (QChar c : quoted) {
+        if (c == QLatin1Char('%'))
+            value += QStringLiteral("%%");
+        else if (c == QLatin1Char('\\'))
+            value += QStringLiteral("\\\\");
+        else if (c == QLatin1Char('\n'))
+            value += QStringLiteral("\\n");
+        else if (c == QLatin1Char('\r'))
+            value += QStringLiteral("\\r");
+        else if (c == QLatin1Char('\t'))
+            value += QStringLiteral("\\t");
+        else
+            value += c;
+    }
+    return value;
 }
 
 QString desktopEntryTemplate()
@@ -50,7 +69,7 @@ QString autostartEntry(const QString& exePath)
     QStringList lines = desktopEntryTemplate().split(QLatin1Char('\n'));
     for (QString& line : lines) {
         if (line.startsWith(QLatin1String("Exec=")))
-            line = QStringLiteral("Exec=") + quotedExecArgument(exePath);
+            line = QStringLiteral("Exec=") + execValue(exePath);
     }
     while (!lines.isEmpty() && lines.last().isEmpty())
         lines.removeLast();

@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 // The one store of the user's settings and usage totals, a typed layer over QSettings
 // ($XDG_CONFIG_HOME/Parlix/Parlix.conf). It caches nothing of its own: every read asks
@@ -91,6 +92,17 @@ public:
     // else from the built-in list.
     void loadDefaultHotwordsIfNeeded();
 
+    // Bounds of what a damaged or hand-edited file may hold; the totals stop at them.
+    static constexpr double maximumTotalSeconds = 1e12;
+    static constexpr qint64 maximumTotalCount = qint64(1) << 52; // exact in a double
+    static constexpr qsizetype maximumTextLength = 64 * 1024;
+    static constexpr qsizetype maximumHotwords = 2000;
+    // Puts values of the wrong type or out of range back to their defaults and cuts an
+    // oversized hotword list; prints what it changed, and returns the keys. Run at start.
+    QStringList repairDamagedValues();
+    // Whether the last write reached the disk (a full disk or a read-only folder does not).
+    bool lastSaveSucceeded() const { return m_saveOK; }
+
     // Raw access for the few callers that must see what is stored (tests, migration).
     bool contains(const QString& key) const;
     void remove(const QString& key);
@@ -105,5 +117,8 @@ private:
     void updateLaunchAtLogin(bool enabled);
 
     mutable std::recursive_mutex m_mutex;
+    void checkSaved();
+
     std::unique_ptr<QSettings> m_defaults;
+    bool m_saveOK = true;
 };

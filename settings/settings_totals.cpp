@@ -2,11 +2,35 @@
 #include "settings/settings.h"
 #include "settings/settings_keys.h"
 
+#include <algorithm>
+#include <cmath>
+
 using namespace SettingsKey;
+
+namespace {
+
+// Totals only grow, and stop at their bound instead of wrapping.
+double clampedSeconds(double seconds)
+{
+    return std::isfinite(seconds) ? std::clamp(seconds, 0.0, Settings::maximumTotalSeconds) : 0.0;
+}
+
+qint64 clampedCount(qint64 total, qint64 added)
+{
+    if (total < 0)
+        total = 0;
+    if (added <= 0)
+        return std::min(total, Settings::maximumTotalCount);
+    return added >= Settings::maximumTotalCount - std::min(total, Settings::maximumTotalCount)
+        ? Settings::maximumTotalCount
+        : total + added;
+}
+
+} // namespace
 
 double Settings::totalRecordingSeconds() const
 {
-    return value(kTotalRecordingSeconds).toDouble();
+    return clampedSeconds(value(kTotalRecordingSeconds).toDouble());
 }
 
 void Settings::setTotalRecordingSeconds(double seconds)
@@ -16,7 +40,7 @@ void Settings::setTotalRecordingSeconds(double seconds)
 
 qint64 Settings::totalCharactersTyped() const
 {
-    return value(kTotalCharactersTyped).toLongLong();
+    return clampedCount(value(kTotalCharactersTyped).toLongLong(), 0);
 }
 
 void Settings::setTotalCharactersTyped(qint64 count)
@@ -26,7 +50,7 @@ void Settings::setTotalCharactersTyped(qint64 count)
 
 qint64 Settings::totalRecognitions() const
 {
-    return value(kTotalRecognitions).toLongLong();
+    return clampedCount(value(kTotalRecognitions).toLongLong(), 0);
 }
 
 void Settings::setTotalRecognitions(qint64 count)
@@ -37,19 +61,20 @@ void Settings::setTotalRecognitions(qint64 count)
 void Settings::addTotalRecordingSeconds(double seconds)
 {
     std::lock_guard lock(m_mutex);
-    setTotalRecordingSeconds(totalRecordingSeconds() + seconds);
+    if (std::isfinite(seconds) && seconds > 0)
+        setTotalRecordingSeconds(clampedSeconds(totalRecordingSeconds() + seconds));
 }
 
 void Settings::addTotalCharactersTyped(qint64 count)
 {
     std::lock_guard lock(m_mutex);
-    setTotalCharactersTyped(totalCharactersTyped() + count);
+    setTotalCharactersTyped(clampedCount(totalCharactersTyped(), count));
 }
 
 void Settings::addTotalRecognitions(qint64 count)
 {
     std::lock_guard lock(m_mutex);
-    setTotalRecognitions(totalRecognitions() + count);
+    setTotalRecognitions(clampedCount(totalRecognitions(), count));
 }
 
 double Settings::averageCharsPerMinute() const

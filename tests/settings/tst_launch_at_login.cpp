@@ -15,6 +15,8 @@ private Q_SLOTS:
     void init();
     void flagWritesAndRemovesTheEntry();
     void entryIsTheDesktopEntryWithOurExecutable();
+    void execLineQuoting_data();
+    void execLineQuoting();
     void refusalKeepsTheFlagAndSaysWhy();
 
 private:
@@ -52,9 +54,29 @@ void TestLaunchAtLogin::entryIsTheDesktopEntryWithOurExecutable()
     QVERIFY(entry.contains(u"\nName=Parlix\n"_qs));
     QVERIFY(entry.contains(u"\nExec="_qs + QCoreApplication::applicationFilePath() + u"\n"_qs));
     QVERIFY(entry.contains(u"\nX-GNOME-Autostart-enabled=true\n"_qs));
-    // Paths with spaces or quotes are quoted the desktop-entry way.
-    const QString odd = LaunchAtLogin::autostartEntry(u"/opt/My Apps/par\"lix"_qs);
-    QVERIFY(odd.contains(u"\nExec=\"/opt/My Apps/par\\\"lix\"\n"_qs));
+}
+
+void TestLaunchAtLogin::execLineQuoting_data()
+{
+    // The Exec line as written in the file: quoting, then %% for field codes, then the
+    // string escapes (a literal backslash is four).
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("exec");
+    QTest::newRow("plain") << u"/usr/bin/parlix"_qs << u"/usr/bin/parlix"_qs;
+    QTest::newRow("space") << u"/opt/My Apps/parlix"_qs << u"\"/opt/My Apps/parlix\""_qs;
+    QTest::newRow("quote") << u"/opt/par\"lix"_qs << u"\"/opt/par\\\\\"lix\""_qs;
+    QTest::newRow("backslash") << u"/opt/a\\b"_qs << u"\"/opt/a\\\\\\\\b\""_qs;
+    QTest::newRow("percent unquoted") << u"/opt/100%/parlix"_qs << u"/opt/100%%/parlix"_qs;
+    QTest::newRow("dollar and percent") << u"/opt/$HOME %f"_qs << u"\"/opt/\\\\$HOME %%f\""_qs;
+    QTest::newRow("line break") << u"/opt/a\nb"_qs << u"\"/opt/a\\nb\""_qs;
+}
+
+void TestLaunchAtLogin::execLineQuoting()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, exec);
+    const QStringList lines = LaunchAtLogin::autostartEntry(path).split(u'\n');
+    QVERIFY(lines.contains(u"Exec="_qs + exec));
 }
 
 void TestLaunchAtLogin::refusalKeepsTheFlagAndSaysWhy()

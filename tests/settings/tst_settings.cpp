@@ -2,9 +2,11 @@
 #include "settings/settings.h"
 #include "text/text_post_processor.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <limits>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -28,6 +30,10 @@ private Q_SLOTS:
     void derivedFigures_data();
     void derivedFigures();
     void concurrentTotalsLoseNothing();
+    void damagedFileLoadsSane_data();
+    void damagedFileLoadsSane();
+    void totalsStopAtTheirBounds();
+    void failingSaveIsReportedAndLosesNothing();
     void sharedUsesXdgConfigHome();
 
 private:
@@ -254,6 +260,84 @@ void TestSettings::concurrentTotalsLoseNothing()
     QCOMPARE(reread.totalRecognitions(), kThreads * kRounds);
     QCOMPARE(reread.totalCharactersTyped(), 3 * kThreads * kRounds);
     QCOMPARE(reread.totalRecordingSeconds(), 0.5 * kThreads * kRounds);
+}
+
+void TestSettings::damagedFileLoadsSane_data()
+{
+    // A line of Parlix.conf as a person or a broken disk may leave it.
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QString>("repairedKey");
+    QTest::newRow("negative total") << QByteArray("totalRecognitions=-5") << u"totalRecognitions"_qs;
+    QTest::newRow("huge total") << QByteArray("totalCharactersTyped=99999999999999999999999")
+                                << u"totalCharactersTyped"_qs;
+    QTest::newRow("fractional count") << QByteArray("totalRecognitions=2.5") << u"totalRecognitions"_qs;
+    QTest::newRow("seconds not a number")
+        << QByteArray("totalRecordingSeconds=nan") << u"totalRecordingSeconds"_qs;
+    QTest::newRow("seconds are text")
+        << QByteArray("totalRecordingSeconds=abc") << u"totalRecordingSeconds"_qs;
+    QTest::newRow("language a list") << QByteArray("language=a, b") << u"language"_qs;
+    QTest::newRow("address a number list")
+        << QByteArray("serverURL=@Variant(\\0\\0\\0\\x2\\0\\0\\0\\x5)") << u"serverURL"_qs;
+    QTest::newRow("megabyte hotwords")
+        << QByteArray("hotwords=") + QByteArray(1 << 20, 'w') << u"hotwords"_qs;
+    QTest::newRow("ten thousand hotwords")
+        << QByteArray("hotwords=") + QByteArray("w, ").repeated(10000) + "w" << u"hotwords"_qs;
+    QTest::newRow("sound values stay") << QByteArray("totalRecognitions=7\nlanguage=zh") << QString();
+}
+
+void TestSettings::damagedFileLoadsSane()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(QString, repairedKey);
+    m_settings.reset();
+    QFile file(path());
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[General]\n" + line + "\n");
+    file.close();
+    Settings s(path());
+    const QStringList repaired = s.repairDamagedValues();
+    QCOMPARE(repaired, repairedKey.isEmpty() ? QStringList() : QStringList {repairedKey});
+    QVERIFY(s.totalRecognitions() >= 0 && s.totalCharactersTyped() >= 0 && s.totalRecordingSeconds() >= 0);
+    QVERIFY(s.hotwords().size() <= Settings::maximumHotwords);
+    QVERIFY(s.hotwords().join(u',').size() <= Settings::maximumTextLength);
+    QVERIFY(s.serverURL().startsWith(u"http"_qs));
+    if (repairedKey.isEmpty())
+        QCOMPARE(s.totalRecognitions(), 7);
+    QCOMPARE(Settings(path()).repairDamagedValues(), QStringList()); // repaired for good
+}
+
+void TestSettings::totalsStopAtTheirBounds()
+{
+    m_settings->setTotalCharactersTyped(Settings::maximumTotalCount - 1);
+    m_settings->addTotalCharactersTyped(std::numeric_limits<qint64>::max());
+    QCOMPARE(m_settings->totalCharactersTyped(), Settings::maximumTotalCount);
+    m_settings->addTotalCharactersTyped(-10);
+    m_settings->addTotalRecognitions(-3);
+    QCOMPARE(m_settings->totalCharactersTyped(), Settings::maximumTotalCount);
+    QCOMPARE(m_settings->totalRecognitions(), 0);
+    m_settings->addTotalRecordingSeconds(std::numeric_limits<double>::infinity());
+    m_settings->addTotalRecordingSeconds(-1);
+    m_settings->addTotalRecordingSeconds(1.5);
+    QCOMPARE(m_settings->totalRecordingSeconds(), 1.5);
+}
+
+void TestSettings::failingSaveIsReportedAndLosesNothing()
+{
+    // A file where the settings folder should be makes every write fail, as a full disk or
+    // a read-only folder does (which root would not notice).
+    const QString folder = m_dir->filePath(u"blocked"_qs);
+    QFile blocker(folder);
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    Settings s(folder + u"/Parlix.conf"_qs);
+    s.setLanguage(u"zh"_qs);
+    QVERIFY(!s.lastSaveSucceeded());
+    QVERIFY(QFile::remove(folder) && QDir().mkpath(folder));
+    s.setEnableHotwords(false); // the next write carries the pending change too
+    QVERIFY(s.lastSaveSucceeded());
+    Settings reread(folder + u"/Parlix.conf"_qs);
+    QCOMPARE(reread.language(), u"zh"_qs);
+    QVERIFY(!reread.enableHotwords());
 }
 
 void TestSettings::sharedUsesXdgConfigHome()

@@ -9,20 +9,12 @@ import unittest
 
 import parlix_download
 import parlix_funasr
-from fake_hub import FakeHub
+from fake_hub import FakeHub, Report
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "stubs"))  # no install step
 
 FILES = {"config.yaml": b"model: FunASRNano\n", "model.pt": os.urandom(300_000), "sub/tokens.txt": b"a\nb\n"}
 MODEL = "FunAudioLLM/Fun-ASR-Nano-2512"
-
-
-class Report:
-    def __init__(self):
-        self.lines = []
-
-    def __getattr__(self, kind):
-        return lambda *args: self.lines.append((kind,) + args)
 
 
 class DownloadTest(unittest.TestCase):

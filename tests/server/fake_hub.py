@@ -14,6 +14,16 @@ import urllib.parse
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 
+class Report:
+    """Records what a download tells the user: each call becomes (kind, *args)."""
+
+    def __init__(self):
+        self.lines = []
+
+    def __getattr__(self, kind):
+        return lambda *args: self.lines.append((kind,) + args)
+
+
 class FakeHub:
     def __init__(self, files, listed=("Size", "Sha256"), faults=None):
         self.files = files  # path -> bytes
@@ -30,12 +40,8 @@ class FakeHub:
                 query = dict(urllib.parse.parse_qsl(url.query))
                 if url.path.endswith("/repo/files"):
                     entries = [dict({"Path": p, "Name": p.rsplit("/", 1)[-1], "Type": "blob"},
-                                    **{"Size": len(d), "Sha256": hashlib.sha256(d).hexdigest()})
-                               for p, d in hub.files.items()]
-                    for e in entries:
-                        for field in ("Size", "Sha256"):
-                            if field not in listed:
-                                del e[field]
+                                    **{k: v for k, v in (("Size", len(d)), ("Sha256", hashlib.sha256(d).hexdigest()))
+                                       if k in listed}) for p, d in hub.files.items()]
                     entries.append({"Path": "sub", "Name": "sub", "Type": "tree"})
                     return self._send(200, json.dumps({"Code": 200, "Data": {"Files": entries}}).encode())
                 path = query.get("FilePath") if url.path.endswith("/repo") else url.path[1:]  # or a plain file

@@ -6,7 +6,6 @@ import json
 import os
 import sys
 import tempfile
-import threading
 import time
 import unittest
 import urllib.parse
@@ -18,7 +17,7 @@ os.environ["STUB_ARGOS_INSTALLED"] = ""  # before the stub's import: no model ye
 import argostranslate.package  # noqa: E402 - the stub
 import parlix_download  # noqa: E402
 import parlix_translate  # noqa: E402
-from fake_hub import FakeHub  # noqa: E402
+from fake_hub import FakeHub, Report  # noqa: E402
 from server_script_test import EchoEngine, start_server  # noqa: E402
 
 
@@ -28,14 +27,6 @@ def argos_package(source, target):
         z.writestr("translate-%s_%s/metadata.json" % (source, target), json.dumps({"from_code": source, "to_code": target}))
         z.writestr("translate-%s_%s/model/model.bin" % (source, target), os.urandom(50_000))
     return out.getvalue()
-
-
-class Report:
-    def __init__(self):
-        self.lines = []
-
-    def __getattr__(self, kind):
-        return lambda *args: self.lines.append((kind,) + args)
 
 
 class TranslateTest(unittest.TestCase):

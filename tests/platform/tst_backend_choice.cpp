@@ -36,22 +36,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("sessionType");
         QTest::addColumn<QString>("waylandDisplay");
         QTest::addColumn<bool>("wayland");
-        QTest::newRow("GNOME/KDE Wayland") << "wayland"
-                                           << "wayland-0" << true;
-        QTest::newRow("Wayland, Qt on XWayland") << "wayland"
-                                                 << "" << true;
-        QTest::newRow("X11 session") << "x11"
-                                     << "" << false;
-        QTest::newRow("X11 type wins over a stray WAYLAND_DISPLAY") << "x11"
-                                                                    << "wayland-1" << false;
-        QTest::newRow("sway started from a console") << "tty"
-                                                     << "wayland-1" << true;
-        QTest::newRow("startx from a console") << "tty"
-                                               << "" << false;
-        QTest::newRow("nothing set") << ""
-                                     << "" << false;
-        QTest::newRow("case and spaces") << " Wayland "
-                                         << "" << true;
+        QTest::newRow("GNOME/KDE Wayland") << u"wayland"_qs << u"wayland-0"_qs << true;
+        QTest::newRow("Wayland, Qt on XWayland") << u"wayland"_qs << QString() << true;
+        QTest::newRow("X11 session") << u"x11"_qs << QString() << false;
+        QTest::newRow("X11 type wins over a stray WAYLAND_DISPLAY") << u"x11"_qs << u"wayland-1"_qs << false;
+        QTest::newRow("sway started from a console") << u"tty"_qs << u"wayland-1"_qs << true;
+        QTest::newRow("startx from a console") << u"tty"_qs << QString() << false;
+        QTest::newRow("nothing set") << QString() << QString() << false;
+        QTest::newRow("case and spaces") << u" Wayland "_qs << QString() << true;
     }
     void sessionKindFromEnvironment()
     {

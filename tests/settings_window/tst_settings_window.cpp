@@ -1,4 +1,5 @@
 #include "../dictation/test_http_server.h"
+#include "../ui/contrast.h"
 #include "settings/settings.h"
 #include "text/scalar_order.h"
 #include "text/text_post_processor.h"
@@ -22,7 +23,6 @@
 #include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
-#include <cmath>
 
 // Read through a second handle: what is really on disk.
 static QVariant stored(const QString& key)
@@ -92,21 +92,6 @@ static QPalette flatPalette(QColor window, QColor text)
     palette.setColor(QPalette::Base, window);
     palette.setColor(QPalette::AlternateBase, window.lighter(window.lightness() < 128 ? 130 : 95));
     return palette;
-}
-
-static double luminance(QRgb rgb)
-{
-    auto channel = [](int value) {
-        const double c = value / 255.0;
-        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
-    };
-    return 0.2126 * channel(qRed(rgb)) + 0.7152 * channel(qGreen(rgb)) + 0.0722 * channel(qBlue(rgb));
-}
-
-static double contrast(QRgb a, QRgb b)
-{
-    const double la = luminance(a), lb = luminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
 // The window on screen as the tray menu opens it, over a fresh store.
@@ -306,18 +291,13 @@ private Q_SLOTS:
         QTest::addColumn<QString>("address"); // "echo" and "not ready": the test engine's
         QTest::addColumn<QString>("apiKey");
         QTest::addColumn<QString>("text");
-        QTest::newRow("translates, key sent") << "echo"
-                                              << "k 1"
-                                              << "✅ 翻译可用：en:你好#k 1";
-        QTest::newRow("engine not ready") << "not ready"
-                                          << ""
-                                          << "❌ 翻译服务异常：翻译模型正在准备中";
-        QTest::newRow("refused") << "http://127.0.0.1:1/translate"
-                                 << ""
-                                 << "❌ 翻译服务连接失败";
-        QTest::newRow("none chosen") << ""
-                                     << ""
-                                     << "⚠️ 未设置翻译服务：翻译时将输出原文";
+        QTest::newRow("translates, key sent") << u"echo"_qs << u"k 1"_qs << u"✅ 翻译可用：en:你好#k 1"_qs;
+        QTest::newRow("engine not ready")
+            << u"not ready"_qs << QString() << u"❌ 翻译服务异常：翻译模型正在准备中"_qs;
+        QTest::newRow("refused") << u"http://127.0.0.1:1/translate"_qs << QString()
+                                 << u"❌ 翻译服务连接失败"_qs;
+        QTest::newRow("none chosen") << QString() << QString()
+                                     << u"⚠️ 未设置翻译服务：翻译时将输出原文"_qs;
     }
     void translationProbe()
     {

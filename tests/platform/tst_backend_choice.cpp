@@ -62,21 +62,18 @@ private Q_SLOTS:
         QTest::addColumn<Problem>("keyProblem");
         QTest::addColumn<QString>("pasteBackend");
         QTest::addColumn<Problem>("pasteProblem");
-        const Problem none;
         QTest::newRow("Wayland, no /dev/input, no uinput")
-            << true << "missing"
-            << "missing" << Problem(PlatformProblem::NoInputDevices) << "uinput"
-            << Problem(PlatformProblem::UinputMissing);
-        QTest::newRow("Wayland, empty /dev/input") << true << "empty"
-                                                   << "missing" << Problem(PlatformProblem::NoInputDevices)
-                                                   << "uinput" << Problem(PlatformProblem::UinputMissing);
+            << true << u"missing"_qs << u"missing"_qs << Problem(PlatformProblem::NoInputDevices)
+            << u"uinput"_qs << Problem(PlatformProblem::UinputMissing);
+        QTest::newRow("Wayland, empty /dev/input")
+            << true << u"empty"_qs << u"missing"_qs << Problem(PlatformProblem::NoInputDevices)
+            << u"uinput"_qs << Problem(PlatformProblem::UinputMissing);
         QTest::newRow("Wayland, nodes but no keyboard, uinput not a device")
-            << true << "nokeyboard"
-            << "uinput-file" << Problem(PlatformProblem::NoKeyboards) << "uinput"
-            << Problem(PlatformProblem::UinputFailed);
+            << true << u"nokeyboard"_qs << u"uinput-file"_qs << Problem(PlatformProblem::NoKeyboards)
+            << u"uinput"_qs << Problem(PlatformProblem::UinputFailed);
         QTest::newRow("X11 never falls back to evdev")
-            << false << "nokeyboard"
-            << "uinput-file" << Problem(PlatformProblem::KeyEventsUnavailable) << "XTest"
+            << false << u"nokeyboard"_qs << u"uinput-file"_qs
+            << Problem(PlatformProblem::KeyEventsUnavailable) << u"XTest"_qs
             << Problem(PlatformProblem::KeystrokesUnavailable);
     }
     void backendsAndProblems()

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Screenshots of every window and dialog under a running test session (Xvfb):
-#   tests/ui/capture-windows.sh <build>/tests/ui/window_gallery <out dir> [--dark] [names...]
+#   docs/tools/capture-windows.sh <build>/docs/tools/window_gallery <out dir> [--dark] [names...]
 # QT_SCALE_FACTOR=2 in the environment takes them at 200 %.
 set -euo pipefail
 : "${DISPLAY:?start a test session first}"

@@ -46,13 +46,9 @@ class RemoteDictation(unittest.TestCase):
         path, headers, body = self.asr.requests.get(timeout=5)
         self.assertEqual(path, "/api/transcribe")
         fields = h.parse_multipart(body, headers["Content-Type"])
-        self.assertEqual(fields["language"], b"auto")
-        self.assertEqual(fields["itn"], b"true")
-        self.assertEqual(fields["remove_filler"], b"true")
+        self.assertEqual((fields["language"], fields["itn"], fields["remove_filler"]), (b"auto", b"true", b"true"))
         self.assertEqual(len(fields["hotwords"].split(b",")), 84)  # seeded at first start
-        wav = fields["file"]
-        self.assertEqual(wav[:4], b"RIFF")
-        self.assertGreater(len(wav), 32000)  # more than a second of audio
+        self.assertTrue(fields["file"].startswith(b"RIFF") and len(fields["file"]) > 32000)  # over a second
         # The user's clipboard comes back after the paste.
         self.assertTrue(h.wait_until(lambda: h.clipboard() == "the user's own clipboard", 3))
         settings = h.wait_until(lambda: self.home.read_settings().get("totalRecognitions") == "1"
@@ -62,17 +58,12 @@ class RemoteDictation(unittest.TestCase):
         self.assertGreater(float(settings["totalRecordingSeconds"]), 1.0)
 
     def test_tap_then_hold_types_the_english_translation(self):
-        self.reply = {"success": True, "text": "我用Python写代码"}
         h.dictate(SPOKEN, taps=1)
         self.assertTrue(self.receiver.wait_for(lambda t: "I write code in Python" in t),
                         f"receiver holds {self.receiver.text()!r}\n{self.parlix.output()}")
-        requests = []
-        while not self.engine.requests.empty():
-            requests.append(self.engine.requests.get())
-        self.assertEqual(len(requests), 1)
-        sent = json.loads(requests[0][2])
-        self.assertEqual(sent["target"], "en")
-        self.assertEqual(sent["q"], "我用 Python 写代码")
+        self.assertEqual(self.engine.requests.qsize(), 1)
+        sent = json.loads(self.engine.requests.get()[2])
+        self.assertEqual((sent["target"], sent["q"]), ("en", "我用 Python 写代码"))
         self.assertNotIn("我用", self.receiver.text())
 
     def test_translation_engine_down_types_the_untranslated_text(self):
@@ -149,8 +140,7 @@ class RemoteDictation(unittest.TestCase):
         self.reply = {"text": "第二次"}
         h.key_down(h.CONTROL_L)  # pressed right after the paste went out
         time.sleep(0.3)
-        seconds = h.speak(SPOKEN)
-        time.sleep(seconds + 0.5)
+        time.sleep(h.speak(SPOKEN) + 0.5)
         h.key_up(h.CONTROL_L)
         self.assertTrue(self.receiver.wait_for(lambda t: "第二次" in t), self.parlix.output())
         self.assertTrue(self.engine.requests.empty(), "no translation was asked for")

@@ -1,5 +1,6 @@
 #include "server/python_tools.h"
 #include "server_fixture.h"
+#include "stub_http_server.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>
@@ -23,32 +24,6 @@ static bool processAlive(qint64 pid)
 #define VERIFY_ELAPSED(clock, fromMs, slackMs)                                                               \
     QVERIFY2((clock).elapsed() >= (fromMs) && (clock).elapsed() < (fromMs) + (slackMs),                      \
         qPrintable(QString::number((clock).elapsed())))
-
-// A real HTTP server: /health answers with `status`; with 0 the connection is left hanging.
-struct TinyHttpServer : QTcpServer {
-    int status = 200, openConnections = 0;
-
-    explicit TinyHttpServer(quint16 port)
-    {
-        listen(QHostAddress::LocalHost, port);
-        connect(this, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket* socket = nextPendingConnection()) {
-                ++openConnections;
-                connect(socket, &QTcpSocket::disconnected, this,
-                    [this, socket] { --openConnections, socket->deleteLater(); });
-                connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
-                    const QByteArray request = socket->peek(socket->bytesAvailable());
-                    if (status == 0 || !request.contains("\r\n\r\n"))
-                        return;
-                    socket->write("HTTP/1.1 "
-                        + QByteArray::number(request.startsWith("GET /health ") ? status : 404)
-                        + " X\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
-                    socket->disconnectFromHost();
-                });
-            }
-        });
-    }
-};
 
 class TestLocalServerManager : public QObject {
     Q_OBJECT
@@ -161,8 +136,7 @@ private Q_SLOTS:
     {
         QFETCH(int, status);
         QFETCH(int, readyMs);
-        TinyHttpServer server(options_.port);
-        server.status = status;
+        StubHttpServer server(status, options_.port);
         if (status < 0)
             server.close();
         QList<bool> results;

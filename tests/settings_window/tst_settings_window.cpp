@@ -1,4 +1,5 @@
 #include "../dictation/test_http_server.h"
+#include "../server/stub_http_server.h"
 #include "../ui/contrast.h"
 #include "settings/settings.h"
 #include "text/scalar_order.h"
@@ -19,8 +20,6 @@
 #include <QSettings>
 #include <QTabWidget>
 #include <QTableView>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
 
@@ -47,39 +46,6 @@ static void whenModalAppears(std::function<void(QWidget*)> act)
         act(QApplication::activeModalWidget());
     });
 }
-
-// HTTP on 127.0.0.1 answering with `status`, or holding the requests until answer() while 0.
-struct StubHttpServer : QTcpServer {
-    explicit StubHttpServer(int status)
-    {
-        connect(this, &QTcpServer::newConnection, this, [this, status] {
-            QTcpSocket* socket = nextPendingConnection();
-            connect(socket, &QTcpSocket::disconnected, this, [this] { ++closed; });
-            connect(socket, &QTcpSocket::readyRead, this, [this, socket, status] {
-                if (!socket->peek(4096).contains("\r\n\r\n"))
-                    return;
-                requests.append(QString::fromLatin1(socket->readLine().trimmed()));
-                held.append(socket);
-                if (status)
-                    answer(status);
-            });
-        });
-        listen(QHostAddress::LocalHost, 0);
-        url = u"http://127.0.0.1:%1/api/transcribe"_qs.arg(serverPort());
-    }
-    void answer(int status)
-    {
-        for (QTcpSocket* socket : std::exchange(held, {})) {
-            socket->write("HTTP/1.1 " + QByteArray::number(status) + " X\r\nContent-Length: 0\r\n\r\n");
-            socket->disconnectFromHost();
-        }
-    }
-
-    QString url;
-    QStringList requests;
-    QList<QTcpSocket*> held;
-    int closed = 0;
-};
 
 // Shown in scalar order of the normalised strings: capitals first, "É" after "z".
 static const QStringList kStored = {u"alpha"_qs, u"Zeta"_qs, u"E\u0301cole"_qs, u"Beta"_qs};

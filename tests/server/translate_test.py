@@ -18,7 +18,7 @@ import argostranslate.package  # noqa: E402 - the stub
 import parlix_download  # noqa: E402
 import parlix_translate  # noqa: E402
 from fake_hub import FakeHub, Report  # noqa: E402
-from server_script_test import EchoEngine, start_server  # noqa: E402
+from server_script_test import EchoEngine, call, start_server  # noqa: E402
 
 
 def argos_package(source, target):
@@ -42,11 +42,7 @@ class TranslateTest(unittest.TestCase):
         service.translator = self.translator
 
     def post(self, body, content_type="application/json"):
-        import http.client
-        conn = http.client.HTTPConnection("127.0.0.1", self.port, timeout=10)
-        conn.request("POST", "/translate", body, {"Content-Type": content_type})
-        r = conn.getresponse()
-        return r.status, json.loads(r.read())
+        return call(self.port, "/translate", content_type, body)
 
     def calls(self, kind):
         if not os.path.exists(self.log):

@@ -203,8 +203,8 @@ struct PulseRecorder::Capture {
 
     void openStream()
     {
-        const pa_sample_spec spec {PA_SAMPLE_S16LE, WavFormat::kSampleRate, WavFormat::kChannels};
-        stream = pa_stream_new(context, "Dictation", &spec, nullptr);
+        const pa_sample_spec sampleFormat {PA_SAMPLE_S16LE, WavFormat::kSampleRate, WavFormat::kChannels};
+        stream = pa_stream_new(context, "Dictation", &sampleFormat, nullptr);
         if (!stream) {
             fail(openError(pa_context_errno(context)));
             return;

@@ -14,6 +14,16 @@ private Q_SLOTS:
             << QList<QByteArray> {"{\"type\":\"log\",\"mess", "age\":\"caf\xc3",
                    "\xa9\"}\r\n{\"type\":\"status\",\"state\":\"ready\"}\n{\"ty"}
             << QStringList {QStringLiteral("log:café"), "status:ready"};
+        // The script's own names for its states.
+        QTest::newRow("every state") << QList<QByteArray> {R"({"type":"status","state":"checking"}
+{"type":"status","state":"installing_deps"}
+{"type":"status","state":"downloading_model"}
+{"type":"status","state":"starting_server"}
+{"type":"status","state":"loading_model"}
+)"}
+                                     << QStringList {"status:checking", "status:installingDeps",
+                                            "status:downloadingModel", "status:startingServer",
+                                            "status:loadingModel"};
         QTest::newRow("integral numbers only")
             << QList<QByteArray> {R"({"type":"progress","current":3.5,"total":10,"stage":"s"}
 {"type":"progress","current":"3","total":10,"stage":"s"}

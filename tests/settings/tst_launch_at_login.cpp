@@ -11,99 +11,75 @@
 // Runs against the real autostart folder of the test's private XDG_CONFIG_HOME.
 class TestLaunchAtLogin : public QObject {
     Q_OBJECT
+    const QString autostartDir = qEnvironmentVariable("XDG_CONFIG_HOME") + u"/autostart"_qs;
+
 private Q_SLOTS:
-    void init();
-    void flagWritesAndRemovesTheEntry();
-    void entryIsTheDesktopEntryWithOurExecutable();
-    void execLineQuoting_data();
-    void execLineQuoting();
-    void refusalKeepsTheFlagAndSaysWhy();
+    void init() { QDir(autostartDir).removeRecursively(); }
 
-private:
-    QString autostartDir() const { return qEnvironmentVariable("XDG_CONFIG_HOME") + u"/autostart"_qs; }
-};
-
-void TestLaunchAtLogin::init()
-{
-    QDir(autostartDir()).removeRecursively();
-}
-
-void TestLaunchAtLogin::flagWritesAndRemovesTheEntry()
-{
-    QTemporaryDir dir;
-    Settings settings(dir.filePath(u"Parlix.conf"_qs));
-    QCOMPARE(LaunchAtLogin::autostartFilePath(), autostartDir() + u"/parlix.desktop"_qs);
-    settings.setLaunchAtLogin(true);
-    QVERIFY(settings.launchAtLogin());
-    QVERIFY(QFile::exists(LaunchAtLogin::autostartFilePath()));
-    settings.setLaunchAtLogin(false);
-    QVERIFY(!settings.launchAtLogin());
-    QVERIFY(!QFile::exists(LaunchAtLogin::autostartFilePath()));
-    settings.setLaunchAtLogin(false); // removing what is not there is fine
-    QVERIFY(!QFile::exists(LaunchAtLogin::autostartFilePath()));
-}
-
-void TestLaunchAtLogin::entryIsTheDesktopEntryWithOurExecutable()
-{
-    QString error;
-    QVERIFY(LaunchAtLogin::apply(true, &error));
-    QFile file(LaunchAtLogin::autostartFilePath());
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QString entry = QString::fromUtf8(file.readAll());
-    QVERIFY(entry.startsWith(u"[Desktop Entry]\n"_qs));
-    QVERIFY(entry.contains(u"\nName=Parlix\n"_qs));
-    QVERIFY(entry.contains(u"\nExec="_qs + QCoreApplication::applicationFilePath() + u"\n"_qs));
-    QVERIFY(entry.contains(u"\nX-GNOME-Autostart-enabled=true\n"_qs));
-}
-
-void TestLaunchAtLogin::execLineQuoting_data()
-{
-    // The Exec line as written in the file: quoting, then %% for field codes, then the
-    // string escapes (a literal backslash is four).
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QString>("exec");
-    QTest::newRow("plain") << u"/usr/bin/parlix"_qs << u"/usr/bin/parlix"_qs;
-    QTest::newRow("space") << u"/opt/My Apps/parlix"_qs << u"\"/opt/My Apps/parlix\""_qs;
-    QTest::newRow("quote") << u"/opt/par\"lix"_qs << u"\"/opt/par\\\\\"lix\""_qs;
-    QTest::newRow("backslash") << u"/opt/a\\b"_qs << u"\"/opt/a\\\\\\\\b\""_qs;
-    QTest::newRow("percent unquoted") << u"/opt/100%/parlix"_qs << u"/opt/100%%/parlix"_qs;
-    QTest::newRow("dollar and percent") << u"/opt/$HOME %f"_qs << u"\"/opt/\\\\$HOME %%f\""_qs;
-    QTest::newRow("line break") << u"/opt/a\nb"_qs << u"\"/opt/a\\nb\""_qs;
-}
-
-void TestLaunchAtLogin::execLineQuoting()
-{
-    QFETCH(QString, path);
-    QFETCH(QString, exec);
-    const QStringList lines = LaunchAtLogin::autostartEntry(path).split(u'\n');
-    QVERIFY(lines.contains(u"Exec="_qs + exec));
-}
-
-void TestLaunchAtLogin::refusalKeepsTheFlagAndSaysWhy()
-{
-    // A file where the autostart folder should be makes the registration fail.
-    QDir().mkpath(qEnvironmentVariable("XDG_CONFIG_HOME"));
-    QFile blocker(autostartDir());
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    if (qEnvironmentVariableIsSet("PARLIX_CHILD")) {
+    // The switch writes our desktop entry with this executable, and removes it again.
+    void flagWritesAndRemovesTheEntry()
+    {
         QTemporaryDir dir;
         Settings settings(dir.filePath(u"Parlix.conf"_qs));
         settings.setLaunchAtLogin(true);
-        QVERIFY(settings.launchAtLogin());
-        return;
+        QFile file(autostartDir + u"/parlix.desktop"_qs);
+        QVERIFY(settings.launchAtLogin() && file.open(QIODevice::ReadOnly));
+        const QString entry = QString::fromUtf8(file.readAll());
+        QVERIFY(entry.startsWith(u"[Desktop Entry]\n"_qs) && entry.contains(u"\nName=Parlix\n"_qs));
+        QVERIFY(entry.contains(u"\nExec="_qs + QCoreApplication::applicationFilePath() + u"\n"_qs));
+        QVERIFY(entry.contains(u"\nX-GNOME-Autostart-enabled=true\n"_qs));
+        settings.setLaunchAtLogin(false);
+        QVERIFY(!settings.launchAtLogin() && !file.exists());
     }
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(u"PARLIX_CHILD"_qs, u"1"_qs);
-    child.setProcessEnvironment(env);
-    child.start(QCoreApplication::applicationFilePath(), {u"refusalKeepsTheFlagAndSaysWhy"_qs});
-    QVERIFY(child.waitForFinished(20000));
-    const QString out = QString::fromUtf8(child.readAllStandardOutput());
-    QCOMPARE(child.exitCode(), 0);
-    QVERIFY2(out.contains(u"设置开机启动失败: "_qs), qPrintable(out));
-    QFile::remove(autostartDir());
-}
+
+    void execLineQuoting_data()
+    {
+        // The Exec line as written in the file: quoting, then %% for field codes, then the
+        // string escapes (a literal backslash is four).
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("exec");
+        QTest::newRow("plain") << u"/usr/bin/parlix"_qs << u"/usr/bin/parlix"_qs;
+        QTest::newRow("space") << u"/opt/My Apps/parlix"_qs << u"\"/opt/My Apps/parlix\""_qs;
+        QTest::newRow("quote") << u"/opt/par\"lix"_qs << u"\"/opt/par\\\\\"lix\""_qs;
+        QTest::newRow("backslash") << u"/opt/a\\b"_qs << u"\"/opt/a\\\\\\\\b\""_qs;
+        QTest::newRow("percent unquoted") << u"/opt/100%/parlix"_qs << u"/opt/100%%/parlix"_qs;
+        QTest::newRow("dollar and percent") << u"/opt/$HOME %f"_qs << u"\"/opt/\\\\$HOME %%f\""_qs;
+        QTest::newRow("line break") << u"/opt/a\nb"_qs << u"\"/opt/a\\nb\""_qs;
+    }
+
+    void execLineQuoting()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, exec);
+        QVERIFY(LaunchAtLogin::autostartEntry(path).split(u'\n').contains(u"Exec="_qs + exec));
+    }
+
+    void refusalKeepsTheFlagAndSaysWhy()
+    {
+        // A file where the autostart folder should be makes the registration fail.
+        QDir().mkpath(qEnvironmentVariable("XDG_CONFIG_HOME"));
+        QFile blocker(autostartDir);
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        if (qEnvironmentVariableIsSet("PARLIX_CHILD")) {
+            QTemporaryDir dir;
+            Settings settings(dir.filePath(u"Parlix.conf"_qs));
+            settings.setLaunchAtLogin(true);
+            QVERIFY(settings.launchAtLogin());
+            return;
+        }
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"PARLIX_CHILD"_qs, u"1"_qs);
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(), {u"refusalKeepsTheFlagAndSaysWhy"_qs});
+        QVERIFY(child.waitForFinished(20000));
+        const QString out = QString::fromUtf8(child.readAllStandardOutput());
+        QCOMPARE(child.exitCode(), 0);
+        QVERIFY2(out.contains(u"设置开机启动失败: "_qs), qPrintable(out));
+        QFile::remove(autostartDir);
+    }
+};
 
 QTEST_GUILESS_MAIN(TestLaunchAtLogin)
 #include "tst_launch_at_login.moc"

@@ -14,338 +14,253 @@
 // Every test works on a real Parlix.conf in a temporary folder.
 class TestSettings : public QObject {
     Q_OBJECT
-private Q_SLOTS:
-    void init();
-    void freshInstallDefaults();
-    void writesReachTheDiskAtOnce();
-    void roundTripsEveryKind();
-    void defaultTrueSwitchesFollowPresence();
-    void serverUrlDerivation();
-    void translationAddress_data();
-    void translationAddress();
-    void triggerKeyRawValues();
-    void seeding_data();
-    void seeding();
-    void seedingHappensOnce();
-    void derivedFigures_data();
-    void derivedFigures();
-    void concurrentTotalsLoseNothing();
-    void damagedFileLoadsSane_data();
-    void damagedFileLoadsSane();
-    void totalsStopAtTheirBounds();
-    void failingSaveIsReportedAndLosesNothing();
-    void sharedUsesXdgConfigHome();
-
-private:
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<Settings> m_settings;
     QString path() const { return m_dir->filePath(QStringLiteral("Parlix.conf")); }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_settings.reset();
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_settings = std::make_unique<Settings>(path());
+    }
+
+    // Another handle on the same file reads every kind back at once, without a flush.
+    void valuesReadBackThroughAnotherHandle()
+    {
+        Settings& s = *m_settings;
+        s.setRemoteServerURL(QString());
+        s.setHotwords({u"Alpha"_qs, u"B C"_qs, u"含,逗号"_qs});
+        s.setTotalRecordingSeconds(12.25);
+        s.setTotalCharactersTyped(Q_INT64_C(5000000000));
+        s.setTranslationAPIKey(u"密钥 k"_qs);
+        s.setEnableCJKSpacing(false);
+        s.setEnableFillerRemoval(false);
+        s.remove(u"enableFillerRemoval"_qs); // a switch that is on unless stored off
+        s.setRawValue(u"enableHotwords"_qs, u"false"_qs); // read through the store's conversion
+        Settings reread(path());
+        QCOMPARE(reread.remoteServerURL(), QString()); // an empty address stays empty
+        QCOMPARE(reread.hotwords(), (QStringList {u"Alpha"_qs, u"B C"_qs, u"含,逗号"_qs}));
+        QCOMPARE(reread.totalRecordingSeconds(), 12.25);
+        QCOMPARE(reread.totalCharactersTyped(), Q_INT64_C(5000000000));
+        QCOMPARE(reread.translationAPIKey(), u"密钥 k"_qs);
+        QVERIFY(!reread.enableCJKSpacing() && reread.enableFillerRemoval() && !reread.enableHotwords());
+        s.setHotwords({});
+        QCOMPARE(Settings(path()).hotwords(), QStringList());
+    }
+
+    void serverUrlDerivation()
+    {
+        Settings& s = *m_settings;
+        QCOMPARE(s.serverURL(), LOCAL_SERVER_URL()); // remote mode, nothing stored
+        s.setRemoteServerURL(u"http://10.0.0.2:9000/api/transcribe"_qs);
+        QCOMPARE(s.serverURL(), u"http://10.0.0.2:9000/api/transcribe"_qs);
+        s.setUseLocalServer(true);
+        QCOMPARE(s.serverURL(), LOCAL_SERVER_URL());
+        QCOMPARE(s.remoteServerURL(), u"http://10.0.0.2:9000/api/transcribe"_qs);
+    }
+
+    void translationAddress_data()
+    {
+        QTest::addColumn<bool>("local");
+        QTest::addColumn<QVariant>("stored"); // invalid: nothing stored
+        QTest::addColumn<QString>("expected");
+        const QString own = LOCAL_TRANSLATION_URL(), chosen = u"https://lt.example/translate"_qs;
+        const QString oldDefault = u"http://127.0.0.1:5000/translate"_qs; // stored by every earlier save
+        QTest::newRow("local, none: our own server") << true << QVariant() << own;
+        QTest::newRow("remote, none: no translation") << false << QVariant() << QString();
+        QTest::newRow("local, chosen") << true << QVariant(chosen) << chosen;
+        QTest::newRow("remote, chosen") << false << QVariant(chosen) << chosen;
+        QTest::newRow("local, saved empty field") << true << QVariant(QString()) << own;
+        QTest::newRow("local, old default never chosen") << true << QVariant(oldDefault) << own;
+        QTest::newRow("remote, old default never chosen") << false << QVariant(oldDefault) << QString();
+    }
+
+    void translationAddress()
+    {
+        QFETCH(bool, local);
+        QFETCH(QVariant, stored);
+        QFETCH(QString, expected);
+        Settings& s = *m_settings;
+        s.setUseLocalServer(local);
+        if (stored.isValid())
+            s.setTranslationServerURL(stored.toString());
+        QCOMPARE(s.translationServerURL(), expected);
+    }
+
+    void triggerKeyRawValues()
+    {
+        Settings& s = *m_settings;
+        for (const QString& raw : {u"Control"_qs, u"cmd"_qs, QString(), u"rightcommand"_qs}) {
+            s.setRawValue(u"triggerKey"_qs, raw);
+            QCOMPARE(s.triggerKey(), TriggerKey::fn);
+        }
+        // A key monitor that cannot see fn (X11): without a stored key the trigger is
+        // Control; a stored fn stays fn, and the windows say it cannot be seen.
+        setFnKeyVisible(false);
+        s.setRawValue(u"triggerKey"_qs, QString());
+        QCOMPARE(s.triggerKey(), TriggerKey::control);
+        QVERIFY(visibilityNote(TriggerKey::control).isEmpty());
+        QCOMPARE(visibilityNote(TriggerKey::fn), u"当前的按键监听收不到 fn 键，请换一个触发键"_qs);
+        for (TriggerKey key : allTriggerKeys) {
+            s.setTriggerKey(key);
+            QCOMPARE(Settings(path()).triggerKey(), key);
+        }
+        setFnKeyVisible(true);
+    }
+
+    void seeding_data()
+    {
+        QTest::addColumn<QVariant>("termDictionary");
+        QTest::addColumn<QStringList>("expected");
+        const QStringList defaults = TextPostProcessor::defaultHotwords();
+        QTest::newRow("absent") << QVariant() << defaults;
+        QTest::newRow("empty map") << QVariant(QVariantMap()) << defaults;
+        QTest::newRow("values deduplicated and sorted")
+            << QVariant(QVariantMap {{u"z"_qs, u"Zeta"_qs}, {u"a"_qs, u"Alpha"_qs}, {u"b"_qs, u"Zeta"_qs}})
+            << QStringList {u"Alpha"_qs, u"Zeta"_qs};
+        QTest::newRow("a value that is not a string")
+            << QVariant(QVariantMap {{u"a"_qs, u"Alpha"_qs}, {u"n"_qs, 3}}) << defaults;
+        QTest::newRow("not a dictionary") << QVariant(u"Alpha"_qs) << defaults;
+    }
+
+    void seeding()
+    {
+        QFETCH(QVariant, termDictionary);
+        QFETCH(QStringList, expected);
+        if (termDictionary.isValid())
+            m_settings->setRawValue(u"termDictionary"_qs, termDictionary);
+        m_settings->loadDefaultHotwordsIfNeeded();
+        QCOMPARE(Settings(path()).hotwords(), expected);
+        // Once: a list the person emptied stays empty at the next start.
+        m_settings->setHotwords({});
+        Settings relaunched(path());
+        relaunched.loadDefaultHotwordsIfNeeded();
+        QCOMPARE(relaunched.hotwords(), QStringList());
+    }
+
+    void derivedFigures_data()
+    {
+        QTest::addColumn<qint64>("characters");
+        QTest::addColumn<QVariant>("seconds");
+        QTest::addColumn<double>("average");
+        QTest::addColumn<double>("saved");
+        QTest::newRow("nothing yet") << qint64(0) << QVariant(0.0) << 0.0 << 0.0;
+        QTest::newRow("no time recorded") << qint64(400) << QVariant(0.0) << 0.0 << 10.0;
+        QTest::newRow("one minute") << qint64(400) << QVariant(60.0) << 400.0 << 8.5;
+        QTest::newRow("negative saving clamps") << qint64(100) << QVariant(120.0) << 50.0 << 0.0;
+        QTest::newRow("not a number stored") << qint64(100) << QVariant(u"abc"_qs) << 0.0 << 2.5;
+    }
+
+    void derivedFigures()
+    {
+        QFETCH(qint64, characters);
+        QFETCH(QVariant, seconds);
+        QFETCH(double, average);
+        QFETCH(double, saved);
+        m_settings->setTotalCharactersTyped(characters);
+        m_settings->setRawValue(u"totalRecordingSeconds"_qs, seconds);
+        QCOMPARE(m_settings->averageCharsPerMinute(), average);
+        QCOMPARE(m_settings->estimatedTimeSavedMinutes(), saved);
+    }
+
+    void concurrentTotalsLoseNothing()
+    {
+        // Dictations finishing together on different threads must not lose updates: 4 x 50.
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 4; ++t) {
+            threads.emplace_back([this] {
+                for (int i = 0; i < 50; ++i) {
+                    m_settings->addTotalRecordingSeconds(0.5);
+                    m_settings->addTotalCharactersTyped(3);
+                    m_settings->addTotalRecognitions(1);
+                }
+            });
+        }
+        for (auto& t : threads)
+            t.join();
+        Settings reread(path());
+        QCOMPARE(reread.totalRecognitions(), 200);
+        QCOMPARE(reread.totalCharactersTyped(), 600);
+        QCOMPARE(reread.totalRecordingSeconds(), 100.0);
+    }
+
+    void damagedFileLoadsSane_data()
+    {
+        // A line of Parlix.conf as a person or a broken disk may leave it: its key is repaired.
+        QTest::addColumn<QByteArray>("line");
+        QTest::newRow("negative total") << QByteArray("totalRecognitions=-5");
+        QTest::newRow("huge total") << QByteArray("totalCharactersTyped=99999999999999999999999");
+        QTest::newRow("fractional count") << QByteArray("totalRecognitions=2.5");
+        QTest::newRow("seconds not a number") << QByteArray("totalRecordingSeconds=nan");
+        QTest::newRow("seconds are text") << QByteArray("totalRecordingSeconds=abc");
+        QTest::newRow("language a list") << QByteArray("language=a, b");
+        QTest::newRow("address a number list")
+            << QByteArray("serverURL=@Variant(\\0\\0\\0\\x2\\0\\0\\0\\x5)");
+        QTest::newRow("megabyte hotwords") << QByteArray("hotwords=") + QByteArray(1 << 20, 'w');
+        QTest::newRow("ten thousand hotwords")
+            << QByteArray("hotwords=") + QByteArray("w, ").repeated(10000) + "w";
+        QTest::newRow("sound values stay") << QByteArray("totalRecognitions=7\nlanguage=zh");
+    }
+
+    void damagedFileLoadsSane()
+    {
+        QFETCH(QByteArray, line);
+        const bool sound = line.contains('\n');
+        m_settings.reset();
+        QFile file(path());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[General]\n" + line + "\n");
+        file.close();
+        Settings s(path());
+        const QStringList repaired = s.repairDamagedValues();
+        QCOMPARE(
+            repaired, sound ? QStringList() : QStringList {QString::fromLatin1(line.split('=').first())});
+        QVERIFY(
+            s.totalRecognitions() >= 0 && s.totalCharactersTyped() >= 0 && s.totalRecordingSeconds() >= 0);
+        QVERIFY(s.hotwords().size() <= Settings::maximumHotwords);
+        QVERIFY(s.hotwords().join(u',').size() <= Settings::maximumTextLength);
+        QVERIFY(s.serverURL().startsWith(u"http"_qs));
+        if (sound)
+            QCOMPARE(s.totalRecognitions(), 7);
+        QCOMPARE(Settings(path()).repairDamagedValues(), QStringList()); // repaired for good
+    }
+
+    void totalsStopAtTheirBounds()
+    {
+        m_settings->setTotalCharactersTyped(Settings::maximumTotalCount - 1);
+        m_settings->addTotalCharactersTyped(std::numeric_limits<qint64>::max());
+        QCOMPARE(m_settings->totalCharactersTyped(), Settings::maximumTotalCount);
+        m_settings->addTotalCharactersTyped(-10);
+        m_settings->addTotalRecognitions(-3);
+        QCOMPARE(m_settings->totalCharactersTyped(), Settings::maximumTotalCount);
+        QCOMPARE(m_settings->totalRecognitions(), 0);
+        m_settings->addTotalRecordingSeconds(std::numeric_limits<double>::infinity());
+        m_settings->addTotalRecordingSeconds(-1);
+        m_settings->addTotalRecordingSeconds(1.5);
+        QCOMPARE(m_settings->totalRecordingSeconds(), 1.5);
+    }
+
+    void failingSaveIsReportedAndLosesNothing()
+    {
+        // A file where the settings folder should be makes every write fail, as a full disk or
+        // a read-only folder does (which root would not notice).
+        const QString folder = m_dir->filePath(u"blocked"_qs);
+        QFile blocker(folder);
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        Settings s(folder + u"/Parlix.conf"_qs);
+        s.setLanguage(u"zh"_qs);
+        QVERIFY(!s.lastSaveSucceeded());
+        QVERIFY(QFile::remove(folder) && QDir().mkpath(folder));
+        s.setEnableHotwords(false); // the next write carries the pending change too
+        QVERIFY(s.lastSaveSucceeded());
+        Settings reread(folder + u"/Parlix.conf"_qs);
+        QCOMPARE(reread.language(), u"zh"_qs);
+        QVERIFY(!reread.enableHotwords());
+    }
 };
-
-void TestSettings::init()
-{
-    m_settings.reset();
-    m_dir = std::make_unique<QTemporaryDir>();
-    m_settings = std::make_unique<Settings>(path());
-}
-
-void TestSettings::freshInstallDefaults()
-{
-    const Settings& s = *m_settings;
-    QVERIFY(!s.useLocalServer() && !s.setupCompleted() && !s.launchAtLogin());
-    QVERIFY(s.enableFillerRemoval() && s.enableCJKSpacing() && s.enableHotwords());
-    QCOMPARE(s.language(), u"auto"_qs);
-    QCOMPARE(s.triggerKey(), TriggerKey::fn);
-    QCOMPARE(s.totalRecordingSeconds() + s.totalCharactersTyped() + s.totalRecognitions(), 0.0);
-    QCOMPARE(s.hotwords(), QStringList());
-    QCOMPARE(s.serverURL(), u"http://127.0.0.1:19000/api/transcribe"_qs);
-    QVERIFY(s.remoteServerURL().endsWith(u":9000/api/transcribe"_qs));
-}
-
-void TestSettings::writesReachTheDiskAtOnce()
-{
-    m_settings->setLanguage(u"ja"_qs);
-    m_settings->setHotwords({u"Alpha"_qs, u"B C"_qs, u"含,逗号"_qs});
-    // Another reader of the same file sees the values without any explicit flush.
-    Settings other(path());
-    QCOMPARE(other.language(), u"ja"_qs);
-    QCOMPARE(other.hotwords(), (QStringList {u"Alpha"_qs, u"B C"_qs, u"含,逗号"_qs}));
-    QFile file(path());
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QVERIFY(file.readAll().contains("[General]"));
-}
-
-void TestSettings::roundTripsEveryKind()
-{
-    Settings& s = *m_settings;
-    s.setRemoteServerURL(QString());
-    s.setUseLocalServer(true);
-    s.setSetupCompleted(true);
-    s.setTriggerKey(TriggerKey::rightCommand);
-    s.setHotwords({u"单个"_qs});
-    s.setTotalRecordingSeconds(12.25);
-    s.setTotalCharactersTyped(Q_INT64_C(5000000000));
-    s.setTotalRecognitions(7);
-    s.setTranslationAPIKey(u"密钥 k"_qs);
-    Settings reread(path());
-    QCOMPARE(reread.translationAPIKey(), u"密钥 k"_qs);
-    QCOMPARE(reread.remoteServerURL(), QString()); // an empty address stays empty
-    QVERIFY(reread.useLocalServer());
-    QVERIFY(reread.setupCompleted());
-    QCOMPARE(reread.triggerKey(), TriggerKey::rightCommand);
-    QCOMPARE(reread.hotwords(), QStringList {u"单个"_qs});
-    QCOMPARE(reread.totalRecordingSeconds(), 12.25);
-    QCOMPARE(reread.totalCharactersTyped(), Q_INT64_C(5000000000));
-    QCOMPARE(reread.totalRecognitions(), 7);
-    s.setHotwords({});
-    QCOMPARE(Settings(path()).hotwords(), QStringList());
-}
-
-void TestSettings::defaultTrueSwitchesFollowPresence()
-{
-    Settings& s = *m_settings;
-    s.setEnableCJKSpacing(false);
-    s.setEnableFillerRemoval(false);
-    QCOMPARE(Settings(path()).enableCJKSpacing(), false);
-    QCOMPARE(Settings(path()).enableFillerRemoval(), false);
-    s.remove(u"enableCJKSpacing"_qs);
-    QCOMPARE(Settings(path()).enableCJKSpacing(), true);
-    // A stored string reads through the store's boolean conversion.
-    s.setRawValue(u"enableHotwords"_qs, u"false"_qs);
-    QCOMPARE(s.enableHotwords(), false);
-}
-
-void TestSettings::serverUrlDerivation()
-{
-    Settings& s = *m_settings;
-    QCOMPARE(s.serverURL(), LOCAL_SERVER_URL()); // remote mode, nothing stored
-    s.setRemoteServerURL(u"http://10.0.0.2:9000/api/transcribe"_qs);
-    QCOMPARE(s.serverURL(), u"http://10.0.0.2:9000/api/transcribe"_qs);
-    s.setUseLocalServer(true);
-    QCOMPARE(s.serverURL(), LOCAL_SERVER_URL());
-    QCOMPARE(s.remoteServerURL(), u"http://10.0.0.2:9000/api/transcribe"_qs);
-    s.setServerURL(u"http://x/api/transcribe"_qs);
-    QCOMPARE(s.remoteServerURL(), u"http://x/api/transcribe"_qs);
-}
-
-void TestSettings::translationAddress_data()
-{
-    QTest::addColumn<bool>("local");
-    QTest::addColumn<QVariant>("stored"); // invalid: nothing stored
-    QTest::addColumn<QString>("expected");
-    const QString own = LOCAL_TRANSLATION_URL(), chosen = u"https://lt.example/translate"_qs;
-    const QString oldDefault = u"http://127.0.0.1:5000/translate"_qs; // stored by every earlier save
-    QTest::newRow("local, none: our own server") << true << QVariant() << own;
-    QTest::newRow("remote, none: no translation") << false << QVariant() << QString();
-    QTest::newRow("local, chosen") << true << QVariant(chosen) << chosen;
-    QTest::newRow("remote, chosen") << false << QVariant(chosen) << chosen;
-    QTest::newRow("local, saved empty field") << true << QVariant(QString()) << own;
-    QTest::newRow("local, old default never chosen") << true << QVariant(oldDefault) << own;
-    QTest::newRow("remote, old default never chosen") << false << QVariant(oldDefault) << QString();
-}
-
-void TestSettings::translationAddress()
-{
-    QFETCH(bool, local);
-    QFETCH(QVariant, stored);
-    QFETCH(QString, expected);
-    Settings& s = *m_settings;
-    s.setUseLocalServer(local);
-    if (stored.isValid())
-        s.setTranslationServerURL(stored.toString());
-    QCOMPARE(s.translationServerURL(), expected);
-    QCOMPARE(LOCAL_TRANSLATION_URL(), u"http://127.0.0.1:19000/translate"_qs);
-}
-
-void TestSettings::triggerKeyRawValues()
-{
-    Settings& s = *m_settings;
-    for (const QString& raw : {u"Control"_qs, u"cmd"_qs, QString(), u"rightcommand"_qs}) {
-        s.setRawValue(u"triggerKey"_qs, raw);
-        QCOMPARE(s.triggerKey(), TriggerKey::fn);
-    }
-    // A key monitor that cannot see fn (X11): without a stored key the trigger is
-    // Control; a stored fn stays fn, and the windows say it cannot be seen.
-    setFnKeyVisible(false);
-    s.setRawValue(u"triggerKey"_qs, QString());
-    QCOMPARE(s.triggerKey(), TriggerKey::control);
-    QVERIFY(visibilityNote(TriggerKey::control).isEmpty());
-    QCOMPARE(visibilityNote(TriggerKey::fn), u"当前的按键监听收不到 fn 键，请换一个触发键"_qs);
-    for (TriggerKey key : allTriggerKeys) {
-        s.setTriggerKey(key);
-        QCOMPARE(Settings(path()).triggerKey(), key);
-        QCOMPARE(triggerKeyFromRawValue(rawValue(key)), key);
-    }
-    setFnKeyVisible(true);
-}
-
-void TestSettings::seeding_data()
-{
-    QTest::addColumn<QVariant>("termDictionary");
-    QTest::addColumn<QStringList>("expected");
-    const QStringList defaults = TextPostProcessor::defaultHotwords();
-    QTest::newRow("absent") << QVariant() << defaults;
-    QTest::newRow("empty map") << QVariant(QVariantMap()) << defaults;
-    QTest::newRow("values deduplicated and sorted")
-        << QVariant(QVariantMap {{u"z"_qs, u"Zeta"_qs}, {u"a"_qs, u"Alpha"_qs}, {u"b"_qs, u"Zeta"_qs}})
-        << QStringList {u"Alpha"_qs, u"Zeta"_qs};
-    QTest::newRow("a value that is not a string")
-        << QVariant(QVariantMap {{u"a"_qs, u"Alpha"_qs}, {u"n"_qs, 3}}) << defaults;
-    QTest::newRow("not a dictionary") << QVariant(u"Alpha"_qs) << defaults;
-}
-
-void TestSettings::seeding()
-{
-    QFETCH(QVariant, termDictionary);
-    QFETCH(QStringList, expected);
-    if (termDictionary.isValid())
-        m_settings->setRawValue(u"termDictionary"_qs, termDictionary);
-    m_settings->loadDefaultHotwordsIfNeeded();
-    QCOMPARE(Settings(path()).hotwords(), expected);
-}
-
-void TestSettings::seedingHappensOnce()
-{
-    m_settings->loadDefaultHotwordsIfNeeded();
-    QCOMPARE(m_settings->hotwords().size(), 84);
-    m_settings->setHotwords({});
-    Settings relaunched(path());
-    relaunched.loadDefaultHotwordsIfNeeded();
-    QCOMPARE(relaunched.hotwords(), QStringList());
-}
-
-void TestSettings::derivedFigures_data()
-{
-    QTest::addColumn<qint64>("characters");
-    QTest::addColumn<QVariant>("seconds");
-    QTest::addColumn<double>("average");
-    QTest::addColumn<double>("saved");
-    QTest::newRow("nothing yet") << qint64(0) << QVariant(0.0) << 0.0 << 0.0;
-    QTest::newRow("no time recorded") << qint64(400) << QVariant(0.0) << 0.0 << 10.0;
-    QTest::newRow("one minute") << qint64(400) << QVariant(60.0) << 400.0 << 8.5;
-    QTest::newRow("negative saving clamps") << qint64(100) << QVariant(120.0) << 50.0 << 0.0;
-    QTest::newRow("not a number stored") << qint64(100) << QVariant(u"abc"_qs) << 0.0 << 2.5;
-}
-
-void TestSettings::derivedFigures()
-{
-    QFETCH(qint64, characters);
-    QFETCH(QVariant, seconds);
-    QFETCH(double, average);
-    QFETCH(double, saved);
-    m_settings->setTotalCharactersTyped(characters);
-    m_settings->setRawValue(u"totalRecordingSeconds"_qs, seconds);
-    QCOMPARE(m_settings->averageCharsPerMinute(), average);
-    QCOMPARE(m_settings->estimatedTimeSavedMinutes(), saved);
-}
-
-void TestSettings::concurrentTotalsLoseNothing()
-{
-    // Dictations finishing together on different threads must not lose updates.
-    constexpr int kThreads = 4;
-    constexpr int kRounds = 50;
-    std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back([this] {
-            for (int i = 0; i < kRounds; ++i) {
-                m_settings->addTotalRecordingSeconds(0.5);
-                m_settings->addTotalCharactersTyped(3);
-                m_settings->addTotalRecognitions(1);
-            }
-        });
-    }
-    for (auto& t : threads)
-        t.join();
-    Settings reread(path());
-    QCOMPARE(reread.totalRecognitions(), kThreads * kRounds);
-    QCOMPARE(reread.totalCharactersTyped(), 3 * kThreads * kRounds);
-    QCOMPARE(reread.totalRecordingSeconds(), 0.5 * kThreads * kRounds);
-}
-
-void TestSettings::damagedFileLoadsSane_data()
-{
-    // A line of Parlix.conf as a person or a broken disk may leave it.
-    QTest::addColumn<QByteArray>("line");
-    QTest::addColumn<QString>("repairedKey");
-    QTest::newRow("negative total") << QByteArray("totalRecognitions=-5") << u"totalRecognitions"_qs;
-    QTest::newRow("huge total") << QByteArray("totalCharactersTyped=99999999999999999999999")
-                                << u"totalCharactersTyped"_qs;
-    QTest::newRow("fractional count") << QByteArray("totalRecognitions=2.5") << u"totalRecognitions"_qs;
-    QTest::newRow("seconds not a number")
-        << QByteArray("totalRecordingSeconds=nan") << u"totalRecordingSeconds"_qs;
-    QTest::newRow("seconds are text")
-        << QByteArray("totalRecordingSeconds=abc") << u"totalRecordingSeconds"_qs;
-    QTest::newRow("language a list") << QByteArray("language=a, b") << u"language"_qs;
-    QTest::newRow("address a number list")
-        << QByteArray("serverURL=@Variant(\\0\\0\\0\\x2\\0\\0\\0\\x5)") << u"serverURL"_qs;
-    QTest::newRow("megabyte hotwords")
-        << QByteArray("hotwords=") + QByteArray(1 << 20, 'w') << u"hotwords"_qs;
-    QTest::newRow("ten thousand hotwords")
-        << QByteArray("hotwords=") + QByteArray("w, ").repeated(10000) + "w" << u"hotwords"_qs;
-    QTest::newRow("sound values stay") << QByteArray("totalRecognitions=7\nlanguage=zh") << QString();
-}
-
-void TestSettings::damagedFileLoadsSane()
-{
-    QFETCH(QByteArray, line);
-    QFETCH(QString, repairedKey);
-    m_settings.reset();
-    QFile file(path());
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("[General]\n" + line + "\n");
-    file.close();
-    Settings s(path());
-    const QStringList repaired = s.repairDamagedValues();
-    QCOMPARE(repaired, repairedKey.isEmpty() ? QStringList() : QStringList {repairedKey});
-    QVERIFY(s.totalRecognitions() >= 0 && s.totalCharactersTyped() >= 0 && s.totalRecordingSeconds() >= 0);
-    QVERIFY(s.hotwords().size() <= Settings::maximumHotwords);
-    QVERIFY(s.hotwords().join(u',').size() <= Settings::maximumTextLength);
-    QVERIFY(s.serverURL().startsWith(u"http"_qs));
-    if (repairedKey.isEmpty())
-        QCOMPARE(s.totalRecognitions(), 7);
-    QCOMPARE(Settings(path()).repairDamagedValues(), QStringList()); // repaired for good
-}
-
-void TestSettings::totalsStopAtTheirBounds()
-{
-    m_settings->setTotalCharactersTyped(Settings::maximumTotalCount - 1);
-    m_settings->addTotalCharactersTyped(std::numeric_limits<qint64>::max());
-    QCOMPARE(m_settings->totalCharactersTyped(), Settings::maximumTotalCount);
-    m_settings->addTotalCharactersTyped(-10);
-    m_settings->addTotalRecognitions(-3);
-    QCOMPARE(m_settings->totalCharactersTyped(), Settings::maximumTotalCount);
-    QCOMPARE(m_settings->totalRecognitions(), 0);
-    m_settings->addTotalRecordingSeconds(std::numeric_limits<double>::infinity());
-    m_settings->addTotalRecordingSeconds(-1);
-    m_settings->addTotalRecordingSeconds(1.5);
-    QCOMPARE(m_settings->totalRecordingSeconds(), 1.5);
-}
-
-void TestSettings::failingSaveIsReportedAndLosesNothing()
-{
-    // A file where the settings folder should be makes every write fail, as a full disk or
-    // a read-only folder does (which root would not notice).
-    const QString folder = m_dir->filePath(u"blocked"_qs);
-    QFile blocker(folder);
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    Settings s(folder + u"/Parlix.conf"_qs);
-    s.setLanguage(u"zh"_qs);
-    QVERIFY(!s.lastSaveSucceeded());
-    QVERIFY(QFile::remove(folder) && QDir().mkpath(folder));
-    s.setEnableHotwords(false); // the next write carries the pending change too
-    QVERIFY(s.lastSaveSucceeded());
-    Settings reread(folder + u"/Parlix.conf"_qs);
-    QCOMPARE(reread.language(), u"zh"_qs);
-    QVERIFY(!reread.enableHotwords());
-}
-
-void TestSettings::sharedUsesXdgConfigHome()
-{
-    const QString expected = qEnvironmentVariable("XDG_CONFIG_HOME") + u"/Parlix/Parlix.conf"_qs;
-    QCOMPARE(Settings::shared().fileName(), expected);
-    QCOMPARE(APP_SUPPORT_PATH(), qEnvironmentVariable("XDG_DATA_HOME") + u"/Parlix"_qs);
-}
 
 QTEST_GUILESS_MAIN(TestSettings)
 #include "tst_settings.moc"

@@ -14,8 +14,8 @@
 
 using Kind = ServerStatus::Kind;
 
-// Clean settings and data folder; a stand-in server, and a stand-in for the system python3 that fails
-// or hangs (PARLIX_PYTHON_STANDIN) unless a test lets the real one make the venv.
+// Clean settings and data folder, and a stand-in for the system python3 that fails or hangs
+// (PARLIX_PYTHON_STANDIN). The real local run is the end-to-end first-run wizard test's.
 struct SetupTestBench {
     QTemporaryDir resources;
     // Orphan clean-up reaches only this bench's own servers.
@@ -33,9 +33,8 @@ struct SetupTestBench {
         qputenv("PARLIX_PYTHON_RELEASE", resources.filePath(u"release"_qs).toUtf8());
         qputenv("PARLIX_SYSTEM_PYTHON", resources.filePath(u"python3"_qs).toUtf8());
         qputenv("PARLIX_PYTHON_STANDIN", "fail");
-        for (const QString& name : {u"python3"_qs, u"local_server.py"_qs})
-            QFile::copy(
-                QStringLiteral(PARLIX_TEST_SOURCE_DIR "/setup/standins/") + name, resources.filePath(name));
+        QFile::copy(QStringLiteral(PARLIX_TEST_SOURCE_DIR "/setup/standins/python3"),
+            resources.filePath(u"python3"_qs));
     }
     ~SetupTestBench() { QFile(resources.filePath(u"release"_qs)).open(QIODevice::WriteOnly); }
 
@@ -147,21 +146,6 @@ private Q_SLOTS:
         QCOMPARE(QCoreApplication::exec(), 0);
         QCOMPARE(m->completions, 0);
         QVERIFY(Settings::shared().setupCompleted() && !m->wizard->window()->isVisible());
-    }
-
-    // Real child processes: the system's python3 makes the venv, which runs the stand-in server on
-    // port 19000.
-    void localRunReachesReady()
-    {
-        qunsetenv("PARLIX_SYSTEM_PYTHON");
-        QVERIFY(m->open());
-        QTest::mouseClick(m->action(), Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(m->status(), u"✅ 设置完成！"_qs, 40000);
-        QVERIFY(QFile::exists(APP_SUPPORT_PATH() + u"/venv/bin/pip"_qs));
-        QVERIFY(m->server.isRunning());
-        QTest::mouseClick(m->action(), Qt::LeftButton);
-        QCOMPARE(m->completions, 1);
-        QVERIFY(!m->wizard->window()->isVisible() && Settings::shared().useLocalServer());
     }
 };
 

@@ -1,3 +1,4 @@
+#include "text/character_count.h"
 #include "text/scalar_order.h"
 #include "text/text_post_processor.h"
 
@@ -9,8 +10,10 @@ class TestTextPostProcessor : public QObject {
 private Q_SLOTS:
     void cleans_data();
     void cleans();
-    void defaultHotwordsAreTheBuiltInList();
+    void defaultHotwordsSurviveTheWireFormat();
     void scalarOrderIgnoresLocaleAndNormalises();
+    void countsUserPerceivedCharacters_data();
+    void countsUserPerceivedCharacters();
 };
 
 void TestTextPostProcessor::cleans_data()
@@ -54,12 +57,11 @@ void TestTextPostProcessor::cleans()
     QCOMPARE(TextPostProcessor::shared().process(input, spacing), expected);
 }
 
-void TestTextPostProcessor::defaultHotwordsAreTheBuiltInList()
+// No comma, no outer spaces, no duplicate.
+void TestTextPostProcessor::defaultHotwordsSurviveTheWireFormat()
 {
-    // Every entry must survive the wire format: no comma, no outer spaces, no duplicate.
     const QStringList& words = TextPostProcessor::defaultHotwords();
-    QCOMPARE(words.size(), 84);
-    QCOMPARE(QSet<QString>(words.begin(), words.end()).size(), 84);
+    QCOMPARE(QSet<QString>(words.begin(), words.end()).size(), words.size());
     for (const QString& w : words)
         QVERIFY2(!w.contains(QLatin1Char(',')) && w.trimmed() == w, qPrintable(w));
 }
@@ -71,6 +73,27 @@ void TestTextPostProcessor::scalarOrderIgnoresLocaleAndNormalises()
     // Upper case before lower case; the decomposed é sorts with the composed one.
     QCOMPARE(
         list, (QStringList {u"Z"_qs, u"a"_qs, u"b"_qs, u"e\u0301"_qs, u"é"_qs, u"中"_qs, u"ｚ"_qs, u"😀"_qs}));
+}
+
+void TestTextPostProcessor::countsUserPerceivedCharacters_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<qsizetype>("count");
+    QTest::newRow("empty") << QString() << qsizetype(0);
+    QTest::newRow("emoji outside the BMP") << u"😀"_qs << qsizetype(1);
+    QTest::newRow("skin tone") << u"👍🏽"_qs << qsizetype(1);
+    QTest::newRow("zwj family") << u"👨‍👩‍👧"_qs << qsizetype(1);
+    QTest::newRow("flag") << u"🇨🇳"_qs << qsizetype(1);
+    QTest::newRow("combining accent") << u"e\u0301"_qs << qsizetype(1);
+    QTest::newRow("crlf is one") << u"a\r\nb"_qs << qsizetype(3);
+    QTest::newRow("mixed") << u"我用 Python 😀"_qs << qsizetype(11);
+}
+
+void TestTextPostProcessor::countsUserPerceivedCharacters()
+{
+    QFETCH(QString, text);
+    QFETCH(qsizetype, count);
+    QCOMPARE(characterCount(text), count);
 }
 
 QTEST_APPLESS_MAIN(TestTextPostProcessor)

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Screenshot of the open tray menu under a running test session (Xvfb with trayer):
-#   tests/ui/capture-tray-menu.sh <build>/tests/ui/tray_menu_demo docs/tray-menu.png
+#   docs/tools/capture-tray-menu.sh <build>/docs/tools/tray_menu_demo docs/tray-menu.png
 set -euo pipefail
 : "${DISPLAY:?start a test session first}"
 work=$(mktemp -d)

@@ -10,24 +10,19 @@ import subprocess
 import tempfile
 import threading
 import time
+import unittest
 import uuid
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 PARLIX = os.environ.get("PARLIX_BIN", "")
 HERE = os.path.dirname(os.path.abspath(__file__))
 SUPER_R, CONTROL_L = "134", "37"
+SPOKEN = "hello world testing one two three"
+OFFLINE_ENGINE = {"PARLIX_ASR_ENGINE": "pocketsphinx"}  # Debian's, reached through system site packages
 
 # Control positions in the settings window (window-relative pixels; the layout is fixed).
 TRIGGER_POPUP, LAUNCH_AT_LOGIN_CHECKBOX, SAVE_BUTTON = (190, 170), (37, 209), (460, 432)
 TEXT_TAB, CJK_SPACING_CHECKBOX, ADD_HOTWORD_BUTTON = (97, 22), (37, 111), (442, 200)
-
-
-def need_desktop(testcase):
-    for var in ("DISPLAY", "PULSE_SERVER", "PARLIX_MIC_QUEUE"):
-        if not os.environ.get(var):
-            testcase.skipTest(f"{var} is not set: run inside tests/tools/test-session.sh")
-    if not os.path.exists(PARLIX):
-        testcase.skipTest("PARLIX_BIN does not name the built parlix")
 
 
 def wait_until(predicate, timeout, interval=0.05):
@@ -38,6 +33,10 @@ def wait_until(predicate, timeout, interval=0.05):
             return value
         time.sleep(interval)
     return predicate()
+
+
+def xdotool(*args, check=True):
+    return subprocess.run(["xdotool", *args], check=check, capture_output=True, text=True).stdout
 
 
 class Home:
@@ -59,6 +58,10 @@ class Home:
         with open(self.conf_path, encoding="utf-8") as f:
             return dict(line.rstrip("\n").split("=", 1) for line in f if "=" in line)
 
+    def make_venv(self, *options):
+        subprocess.run(["/usr/bin/python3", "-m", "venv", "--without-pip", *options,
+                        os.path.join(self.app_support, "venv")], check=True)
+
     def env(self, extra=None):
         env = dict(os.environ, HOME=self.root, XDG_CONFIG_HOME=self.config, QT_QPA_PLATFORM="xcb",
                    XDG_DATA_HOME=os.path.dirname(self.app_support))
@@ -66,7 +69,7 @@ class Home:
         env.update(extra or {})
         return env
 
-    def cleanup(self):
+    def stop(self):
         shutil.rmtree(self.root, ignore_errors=True)
 
 
@@ -101,18 +104,64 @@ class Parlix:
         self.proc.stdout.close()
 
 
-def key_down(code):
-    subprocess.run(["xdotool", "keydown", code], check=True)
+class Receiver:
+    """A Tk text window that takes the keyboard focus and reports what it holds."""
+
+    def __init__(self):
+        self.out = os.path.join(tempfile.mkdtemp(prefix="parlix-receiver-"), "content.txt")
+        self.proc = subprocess.Popen(["/usr/bin/python3", os.path.join(HERE, "receiver.py"), self.out])
+        assert wait_until(lambda: os.path.exists(self.out), 10), "receiver window did not start"
+
+    def text(self):
+        with open(self.out, encoding="utf-8") as f:
+            return f.read()
+
+    def stop(self):
+        self.proc.terminate()
+        self.proc.wait()
+        shutil.rmtree(os.path.dirname(self.out), ignore_errors=True)
 
 
-def key_up(code):
-    subprocess.run(["xdotool", "keyup", code], check=True)
+class DesktopTest(unittest.TestCase):
+    """A test on the desktop of tests/tools/test-session.sh with a private home; whatever it
+    starts through keep() is stopped after it, the latest first."""
+
+    def setUp(self):
+        for var in ("DISPLAY", "PULSE_SERVER", "PARLIX_MIC_QUEUE"):
+            if not os.environ.get(var):
+                self.skipTest(f"{var} is not set: run inside tests/tools/test-session.sh")
+        if not os.path.exists(PARLIX):
+            self.skipTest("PARLIX_BIN does not name the built parlix")
+        self.home = self.keep(Home())
+        self.parlix = None
+
+    def keep(self, part):
+        self.addCleanup(part.stop)
+        return part
+
+    def start_parlix(self, extra_env=None, binary=None, line="Parlix 已启动", timeout=20):
+        self.parlix = self.keep(Parlix(self.home, extra_env, binary))
+        self.assertTrue(self.parlix.wait_for_line(line, timeout), self.parlix.output())
+
+    def open_receiver(self):
+        self.receiver = self.keep(Receiver())
+
+    def expect_typed(self, predicate, timeout=20):
+        """predicate: a text the receiver must hold, or a test of all it holds."""
+        test = predicate if callable(predicate) else lambda text: predicate in text
+        self.assertTrue(wait_until(lambda: test(self.receiver.text()), timeout),
+                        f"receiver holds {self.receiver.text()!r}\n{self.parlix.output()}")
+
+    def expect_totals(self, recognitions, characters):
+        settings = wait_until(lambda: self.home.read_settings().get("totalRecognitions") == str(recognitions)
+                              and self.home.read_settings(), 5)
+        self.assertTrue(settings, self.home.read_settings())
+        self.assertEqual(settings["totalCharactersTyped"], str(characters))
+        return settings
 
 
 def tap(code):
-    key_down(code)
-    time.sleep(0.08)
-    key_up(code)
+    xdotool("keydown", code, "sleep", "0.08", "keyup", code)
 
 
 _speech = {}
@@ -135,25 +184,27 @@ def speak(text):
     return os.path.getsize(_speech[text]) / 32000.0
 
 
-def dictate(text, key=SUPER_R, taps=0):
+def hold_and_speak(key=SUPER_R, text=SPOKEN):
+    xdotool("keydown", key, "sleep", "0.3")
+    time.sleep(speak(text) + 0.6)
+    xdotool("keyup", key)
+
+
+def dictate(text=SPOKEN, key=SUPER_R, taps=0):
     """Taps the trigger key `taps` times, then holds it while speaking text."""
     for _ in range(taps):
         tap(key)
         time.sleep(0.15)
-    key_down(key)
-    time.sleep(0.3)
-    time.sleep(speak(text) + 0.6)
-    key_up(key)
+    hold_and_speak(key, text)
 
 
 def find_window(name, timeout=10):
-    ids = wait_until(lambda: subprocess.run(["xdotool", "search", "--name", f"^{name}$"],
-                                            capture_output=True, text=True).stdout.split(), timeout)
+    ids = wait_until(lambda: xdotool("search", "--name", f"^{name}$", check=False).split(), timeout)
     return ids[-1] if ids else None
 
 
 def click(win, point):
-    subprocess.run(["xdotool", "mousemove", "--window", win, *map(str, point), "click", "1"], check=True)
+    xdotool("mousemove", "--window", win, *map(str, point), "click", "1")
     time.sleep(0.3)
 
 
@@ -163,18 +214,21 @@ def open_settings_window():
     if not panel:
         return None
     click(panel, (15, 16))
-    subprocess.run(["xdotool", "key", "Down", "Return"], check=True)
+    xdotool("key", "Down", "Return")
     return find_window("Parlix 设置")
 
 
-def offline_recogniser(home, prepared):
-    """The environment for Parlix's own recogniser on the offline English engine (Debian's
-    pocketsphinx, which Parlix's venv reaches through the system site packages).
-    prepared: make the venv now rather than through setup."""
-    if prepared:
-        subprocess.run(["/usr/bin/python3", "-m", "venv", "--system-site-packages", "--without-pip",
-                        os.path.join(home.app_support, "venv")], check=True)
-    return {"PARLIX_ASR_ENGINE": "pocketsphinx"}
+def processes_matching(text):
+    found = []
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open(f"/proc/{pid}/cmdline", "rb") as f:
+                cmd = f.read().replace(b"\0", b" ").decode("utf-8", "replace")
+        except OSError:
+            continue
+        if text in cmd and "harness" not in cmd and int(pid) != os.getpid():
+            found.append((int(pid), cmd))
+    return found
 
 
 def server_processes():
@@ -202,29 +256,10 @@ class ClipboardOwner:
         self.proc.wait()
 
 
-class Receiver:
-    """A Tk text window that takes the keyboard focus and reports what it holds."""
-
-    def __init__(self):
-        self.out = os.path.join(tempfile.mkdtemp(prefix="parlix-receiver-"), "content.txt")
-        self.proc = subprocess.Popen(["/usr/bin/python3", os.path.join(HERE, "receiver.py"), self.out])
-        assert wait_until(lambda: os.path.exists(self.out), 10), "receiver window did not start"
-
-    def text(self):
-        with open(self.out, encoding="utf-8") as f:
-            return f.read()
-
-    def wait_for(self, predicate, timeout=20):
-        return wait_until(lambda: predicate(self.text()), timeout)
-
-    def stop(self):
-        self.proc.terminate()
-        self.proc.wait()
-        shutil.rmtree(os.path.dirname(self.out), ignore_errors=True)
-
-
-def parse_multipart(body, content_type):
-    boundary = content_type.split("boundary=", 1)[1].encode()
+def form_fields(request):
+    """The fields of a recorded multipart request."""
+    _path, headers, body = request
+    boundary = headers["Content-Type"].split("boundary=", 1)[1].encode()
     fields = {}
     for part in body.split(b"--" + boundary)[1:-1]:
         head, _, value = part[2:].partition(b"\r\n\r\n")
@@ -264,16 +299,3 @@ class StubServer:
     def stop(self):
         self.httpd.shutdown()
         self.httpd.server_close()
-
-
-def processes_matching(text):
-    found = []
-    for pid in filter(str.isdigit, os.listdir("/proc")):
-        try:
-            with open(f"/proc/{pid}/cmdline", "rb") as f:
-                cmd = f.read().replace(b"\0", b" ").decode("utf-8", "replace")
-        except OSError:
-            continue
-        if text in cmd and "harness" not in cmd and int(pid) != os.getpid():
-            found.append((int(pid), cmd))
-    return found

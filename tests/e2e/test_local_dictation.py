@@ -36,6 +36,7 @@ class LocalDictation(h.DesktopTest):
         settings = self.home.read_settings()
         self.assertEqual((settings.get("useLocalServer"), settings.get("setupCompleted")), ("true", "true"))
         self.assertEqual(len(h.server_processes()), 1)  # the wizard's server, not a second one
+        self.assertTrue(os.path.exists(os.path.join(self.home.app_support, "venv", "bin", "pip")))  # to fill it
         self.open_receiver()
         time.sleep(2.5)  # the readiness poll (every 2 s) lets recordings in
         h.dictate()

@@ -63,7 +63,8 @@ class FirstStartTest(unittest.TestCase):
     def read_until(self, proc, *states):
         lines = []
         for raw in proc.stdout:
-            lines.append(json.loads(raw))
+            lines.append(json.loads(raw))  # every line on stdout is a protocol line
+            self.assertIn(lines[-1]["type"], ("status", "log", "progress", "download_progress"))
             if lines[-1].get("state") in states:
                 break
         return lines
@@ -83,7 +84,8 @@ class FirstStartTest(unittest.TestCase):
                                            "--no-input", "-r", REQUIREMENTS] + extra)
 
     def test_first_start_installs_downloads_and_recognises(self):
-        proc = self.start(PIP_INDEX_URL=self.index.url)
+        log = os.path.join(self.root, "calls.jsonl")
+        proc = self.start(PIP_INDEX_URL=self.index.url, STUB_FUNASR_LOG=log)
         lines = self.read_until(proc, "ready", "error")
         states = [m["state"] for m in lines if m["type"] == "status"]
         self.assertEqual(states, ["checking", "installing_deps", "downloading_model", "starting_server",
@@ -95,8 +97,15 @@ class FirstStartTest(unittest.TestCase):
         # Every package, the dependency too, came from the configured index: nothing else can be reached here.
         self.assertEqual(self.index.projects_fetched(), {name for name, _ in pins()} | {"filelock"})
         self.assertEqual([m["percent"] for m in lines if m["type"] == "download_progress"][-1], 100)
-        self.assertEqual(call(19000, "/api/transcribe", *multipart(b"RIFF", remove_filler=b"true")),
-                         (200, {"success": True, "text": "你好世界。"}))
+        request = multipart(b"RIFF-audio", language=b"zh", remove_filler=b"true", hotwords="Parlix,开放时间".encode())
+        self.assertEqual(call(19000, "/api/transcribe", *request), (200, {"success": True, "text": "你好世界。"}))
+        with open(log, encoding="utf-8") as f:
+            load, generate = [json.loads(line) for line in f]
+        self.assertEqual(load, {"call": "AutoModel", "model": os.path.join(self.root, "Fun-ASR-Nano-2512"),
+                                "device": "cpu", "disable_update": True})
+        self.assertEqual((generate["hotwords"], generate["language"], generate["itn"], generate["batch_size"],
+                          generate["cache"], len(generate["input"]), generate["audio_bytes"]),
+                         (["Parlix", "开放时间"], "中文", True, 1, {}, 1, 10))
         for _ in range(100):  # the translator gets ready in the background
             if call(19000)[1].get("translation") == "ready":
                 break

@@ -1,17 +1,13 @@
 """The shipped recognition server: its HTTP contract with the offline pocketsphinx
-engine, how it holds under bad clients, and the real script on the production
-engine with the stub packages of stubs/."""
+engine, and how it holds under bad clients."""
 
 import http.client
 import importlib.util
 import json
 import os
 import shutil
-import signal
 import socket
 import subprocess
-import sys
-import tempfile
 import threading
 import time
 import unittest
@@ -20,7 +16,6 @@ import parlix_http
 import parlix_pocketsphinx
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-STUBS = os.path.join(HERE, "stubs")
 SCRIPT = os.environ.get("PARLIX_SERVER_SCRIPT", os.path.join(HERE, "..", "..", "resources", "local_server.py"))
 SPEECH = "hello world testing one two three"
 BOUNDARY = "0F3C7A52-9D1E"
@@ -139,57 +134,6 @@ class BadClientTest(unittest.TestCase):
         self.assertTrue(waiting.recv(100).startswith(b"HTTP/1.0 200"))
         waiting.close()
         idle[1].close()
-
-
-class StubProductionRunTest(unittest.TestCase):
-    """The real script, production engine, stub packages: binds the fixed port."""
-
-    def test_ready_recognises_and_keeps_stdout_to_the_protocol(self):
-        home = tempfile.mkdtemp(prefix="parlix-stub-run-")
-        self.addCleanup(shutil.rmtree, home, True)
-        os.makedirs(os.path.join(home, "Fun-ASR-Nano-2512"))
-        open(os.path.join(home, "Fun-ASR-Nano-2512", "model.pt"), "w").close()
-        log = os.path.join(home, "calls.jsonl")
-        silent_index = socket.create_server(("127.0.0.1", 0))  # the translation models never come
-        self.addCleanup(silent_index.close)
-        env = dict(os.environ, VIRTUAL_ENV=os.path.join(home, "venv"), PYTHONUNBUFFERED="1", STUB_FUNASR_LOG=log,
-                   PYTHONPATH=os.pathsep.join([STUBS, os.path.dirname(SCRIPT)]), STUB_ARGOS_INSTALLED="",
-                   PARLIX_TRANSLATE_INDEX="http://127.0.0.1:%d/index.json" % silent_index.getsockname()[1])
-        env.pop("PARLIX_ASR_ENGINE", None)
-        proc = subprocess.Popen([sys.executable, SCRIPT], env=env, cwd=home, stdout=subprocess.PIPE,
-                                stderr=subprocess.PIPE)
-        self.addCleanup(proc.stderr.close)
-        self.addCleanup(proc.stdout.close)
-        self.addCleanup(proc.wait)
-        self.addCleanup(proc.kill)
-        states = []
-        for raw in proc.stdout:
-            message = json.loads(raw)  # every line on stdout is a protocol line
-            self.assertIn(message["type"], ("status", "log", "progress", "download_progress"))
-            if message["type"] == "status":
-                states.append(message["state"])
-                if message["state"] in ("ready", "error"):
-                    break
-        self.assertEqual(states, ["checking", "starting_server", "loading_model", "ready"])
-        reply = call(19000, "/api/transcribe", *multipart(b"RIFF-audio", language=b"zh", remove_filler=b"true",
-                                                         hotwords="Parlix,开放时间".encode()))
-        self.assertEqual(reply, (200, {"success": True, "text": "你好世界。"}))
-        self.assertEqual(call(19000, "/translate", "application/json", json.dumps({"q": "你好", "target": "en"})),
-                         (503, {"error": "翻译模型正在准备中，请稍后再试"}))
-        self.assertEqual(call(19000), (200, {"status": "ok", "engine": "funasr", "translation": "preparing"}))
-        started = time.monotonic()
-        proc.send_signal(signal.SIGTERM)
-        self.assertEqual(proc.wait(5), 0)
-        self.assertLess(time.monotonic() - started, 1)
-        self.assertIn(b"noise on standard output", proc.stderr.read())
-        with open(log, encoding="utf-8") as f:
-            load, generate = [json.loads(line) for line in f]
-        self.assertEqual(load, {"call": "AutoModel", "model": os.path.join(home, "Fun-ASR-Nano-2512"),
-                                "device": "cpu", "disable_update": True})
-        self.assertEqual(generate["hotwords"], ["Parlix", "开放时间"])
-        self.assertEqual((generate["language"], generate["itn"], generate["batch_size"], generate["cache"]),
-                         ("中文", True, 1, {}))
-        self.assertEqual((len(generate["input"]), generate["audio_bytes"]), (1, 10))
 
 
 if __name__ == "__main__":

@@ -1,13 +1,11 @@
 #include "translation/libre_translate_engine.h"
 
+#include "net/http_post.h"
 #include "settings/settings.h"
 #include "support/standard_output.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QTimer>
 #include <QUrl>
 #include <cstdio>
@@ -20,7 +18,6 @@ constexpr qint64 maximumReplySize = 16 * 1024 * 1024;
 
 LibreTranslateEngine::LibreTranslateEngine(QObject* parent)
     : QObject(parent)
-    , m_network(new QNetworkAccessManager(this))
 { }
 
 void LibreTranslateEngine::fail(
@@ -57,28 +54,23 @@ void LibreTranslateEngine::translate(const QString& text, const QString& targetL
     if (!apiKey.isEmpty())
         payload.insert(QLatin1String("api_key"), apiKey);
 
-    QNetworkRequest request(url);
-    request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
-    request.setTransferTimeout(m_transferTimeoutMs);
-    QNetworkReply* reply = m_network->post(request, QJsonDocument(payload).toJson(QJsonDocument::Compact));
-    connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64) {
-        if (received > maximumReplySize)
-            reply->abort();
-    });
-    connect(reply, &QNetworkReply::finished, this, [this, reply, address, callback = std::move(callback)] {
-        reply->deleteLater();
-        const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-        const QByteArray body = reply->isOpen() ? reply->readAll() : QByteArray();
-        if (!status.isValid()) {
-            fail(Failure::NoAnswer, address, reply->errorString(), callback);
-            return;
-        }
-        ReplyOutcome outcome = interpretReply(status.toInt(), body);
-        if (outcome.translation)
-            callback(std::move(outcome.translation));
-        else
-            fail(Failure::EngineError, address, outcome.failure, callback);
-    });
+    auto* post
+        = new HttpPost(url, "application/json", QJsonDocument(payload).toJson(QJsonDocument::Compact), this);
+    post->setTransferTimeout(m_transferTimeoutMs);
+    post->setMaximumReplySize(maximumReplySize);
+    connect(post, &HttpPost::finished, this,
+        [this, address, callback = std::move(callback)](const HttpPost::Result& result) {
+            if (!result.error.isNull()) {
+                fail(Failure::NoAnswer, address, result.error, callback);
+                return;
+            }
+            ReplyOutcome outcome = interpretReply(result.status, result.body);
+            if (outcome.translation)
+                callback(std::move(outcome.translation));
+            else
+                fail(Failure::EngineError, address, outcome.failure, callback);
+        });
+    post->start();
 }
 
 LibreTranslateEngine::ReplyOutcome LibreTranslateEngine::interpretReply(int code, const QByteArray& body)

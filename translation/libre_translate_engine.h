@@ -7,8 +7,6 @@
 #include <QString>
 #include <optional>
 
-class QNetworkAccessManager;
-
 // Client of a LibreTranslate-compatible HTTP service at Settings::translationServerURL(),
 // read at every call, with Settings::translationAPIKey() as api_key when one is set.
 // Failures print "翻译失败: " and the reason on standard output and are signalled.
@@ -43,6 +41,5 @@ Q_SIGNALS:
 private:
     void fail(Failure failure, const QString& address, const QString& reason, Callback callback);
 
-    QNetworkAccessManager* m_network;
     int m_transferTimeoutMs = defaultTransferTimeoutMs;
 };

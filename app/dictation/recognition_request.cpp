@@ -1,7 +1,7 @@
 #include "app/dictation/recognition_request.h"
 
 #include "app/dictation/dictation_ui.h"
-#include "app/dictation/one_shot_body.h"
+#include "net/http_post.h"
 #include "settings/settings.h"
 #include "support/standard_output.h"
 #include "text/character_count.h"
@@ -9,9 +9,6 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QTimer>
 #include <QUrl>
 #include <QUuid>
@@ -37,17 +34,6 @@ std::optional<QUrl> parseServerURL(const QString& text)
     return url;
 }
 
-struct ReplyState {
-    QByteArray body;
-    bool tooLarge = false;
-    std::function<void()> afterSend; // run once
-    void sent()
-    {
-        if (auto f = std::exchange(afterSend, {}))
-            f();
-    }
-};
-
 } // namespace
 
 RecognitionRequest::RecognitionRequest(
@@ -56,7 +42,6 @@ RecognitionRequest::RecognitionRequest(
     , m_ui(ui)
     , m_typeText(std::move(typeText))
     , m_translateAndType(std::move(translateAndType))
-    , m_network(new QNetworkAccessManager(this))
     , m_boundary(&RecognitionRequest::newBoundary)
 { }
 
@@ -110,15 +95,15 @@ void RecognitionRequest::showError(const QString& message)
 void RecognitionRequest::sendToASR(const std::optional<QByteArray>& wav, double recordingDuration,
     const QString& translateTo, std::function<void()> afterSend)
 {
-    auto state = std::make_shared<ReplyState>();
-    state->afterSend = std::move(afterSend);
     if (!wav) {
-        state->sent();
+        if (afterSend)
+            afterSend();
         showError(QStringLiteral("录音失败"));
         return;
     }
     if (wav->size() < minimumFileSize) {
-        state->sent();
+        if (afterSend)
+            afterSend();
         m_ui.showStatus(QStringLiteral("录音太短"), statusOrange());
         m_ui.hideStatusAfterDelay(1.5);
         return;
@@ -126,58 +111,30 @@ void RecognitionRequest::sendToASR(const std::optional<QByteArray>& wav, double 
     Settings& settings = Settings::shared();
     const std::optional<QUrl> url = parseServerURL(settings.serverURL());
     if (!url) {
-        state->sent();
+        if (afterSend)
+            afterSend();
         showError(QStringLiteral("无效的服务器地址"));
         return;
     }
 
     const QString boundary = m_boundary();
     const QStringList hotwords = settings.enableHotwords() ? settings.hotwords() : QStringList();
-    QNetworkRequest request(*url);
-    request.setHeader(QNetworkRequest::ContentTypeHeader,
-        QString(QStringLiteral("multipart/form-data; boundary=") + boundary));
-    request.setTransferTimeout(m_transferTimeoutMs);
-
-    auto* body = new OneShotBody(
-        buildBody(*wav, boundary, settings.language(), settings.enableFillerRemoval(), hotwords));
-    QNetworkReply* reply = m_network->post(request, body);
-    body->setParent(reply);
+    auto* post = new HttpPost(*url, "multipart/form-data; boundary=" + boundary.toUtf8(),
+        buildBody(*wav, boundary, settings.language(), settings.enableFillerRemoval(), hotwords), this);
+    post->setTransferTimeout(m_transferTimeoutMs);
+    post->setMaximumReplySize(maximumReplySize);
+    if (afterSend)
+        connect(post, &HttpPost::sent, this, std::move(afterSend));
+    connect(post, &HttpPost::finished, this,
+        [this, recordingDuration, translateTo](const HttpPost::Result& result) {
+            --m_inFlight;
+            // Only a failed transfer is an error here: an HTTP error status still has a
+            // body, and the body alone is judged.
+            handleReply(result.body, result.tooLarge, result.error, recordingDuration, translateTo);
+            Q_EMIT requestFinished();
+        });
     ++m_inFlight;
-
-    connect(reply, &QNetworkReply::uploadProgress, this, [state](qint64 sent, qint64 total) {
-        if (total > 0 && sent == total)
-            state->sent();
-    });
-    connect(reply, &QNetworkReply::readyRead, this, [reply, state] {
-        if (state->tooLarge)
-            return;
-        if (state->body.size() + reply->bytesAvailable() > maximumReplySize) {
-            state->tooLarge = true;
-            reply->abort();
-            return;
-        }
-        state->body += reply->readAll();
-    });
-    connect(reply, &QNetworkReply::finished, this, [this, reply, state, recordingDuration, translateTo] {
-        reply->deleteLater();
-        --m_inFlight;
-        state->sent();
-        if (!state->tooLarge && reply->isOpen())
-            state->body += reply->readAll();
-        // Only a failed transfer is an error here: an HTTP error status still has a
-        // body, and the body alone is judged.
-        const bool answered = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
-        const QNetworkReply::NetworkError error = reply->error();
-        QString transportError;
-        if (error == QNetworkReply::ContentReSendError) {
-            transportError = QStringLiteral("服务器未回复就断开了连接");
-        } else if (!state->tooLarge && error != QNetworkReply::NoError
-            && (!answered || error < QNetworkReply::ContentAccessDenied)) {
-            transportError = reply->errorString();
-        }
-        handleReply(state->body, state->tooLarge, transportError, recordingDuration, translateTo);
-        Q_EMIT requestFinished();
-    });
+    post->start();
 }
 
 RecognitionRequest::ReplyOutcome RecognitionRequest::interpretReply(const QByteArray& body, bool tooLarge)

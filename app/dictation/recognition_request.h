@@ -8,7 +8,6 @@
 #include <optional>
 
 class DictationUi;
-class QNetworkAccessManager;
 
 // Posts a finished recording to the recognition server as multipart/form-data and turns
 // the JSON reply into typed text (directly, or through the translate-and-type pipeline
@@ -71,7 +70,6 @@ private:
     DictationUi& m_ui;
     TypeText m_typeText;
     TranslateAndType m_translateAndType;
-    QNetworkAccessManager* m_network;
     std::function<QString()> m_boundary;
     int m_transferTimeoutMs = defaultTransferTimeoutMs;
     int m_inFlight = 0;

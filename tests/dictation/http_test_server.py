@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Canned replies on a free 127.0.0.1 port, printed first: /reply?status=N&body=TEXT, /inspect
 (hex of Content-Type and body), /huge (20 MiB), /close?tag=T (drops the connection),
-/count?tag=T (how many requests /close?tag=T got), /translate ("target:q", "#api_key" appended when
+/count?tag=T (how many requests /close?tag=T got), /raw?bytes=B&hold=S (B as the whole answer,
+the connection held S seconds before it closes), /translate ("target:q", "#api_key" appended when
 one was sent), all &delay=S."""
 import json, os, sys, threading, time, urllib.parse
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
@@ -21,6 +22,12 @@ class Handler(BaseHTTPRequestHandler):
         reply = query.get("body", "")
         if url.path == "/close":
             closed[query.get("tag")] = closed.get(query.get("tag"), 0) + 1
+            self.close_connection = True
+            return
+        if url.path == "/raw":
+            self.wfile.write(query.get("bytes", "").encode("latin-1"))
+            self.wfile.flush()
+            time.sleep(float(query.get("hold", 0)))
             self.close_connection = True
             return
         if url.path == "/count":

@@ -24,6 +24,13 @@ public:
         return url(query + QString::fromLatin1(QUrl::toPercentEncoding(body)));
     }
 
+    // Answers exactly `bytes`, then holds the connection open for `hold` seconds.
+    QString raw(const QByteArray& bytes, double hold = 0) const
+    {
+        return url(
+            QStringLiteral("/raw?hold=%1&bytes=").arg(hold) + QString::fromLatin1(bytes.toPercentEncoding()));
+    }
+
 private:
     QProcess m_process;
     int m_port = 0;

@@ -6,22 +6,8 @@
 #include "text/text_post_processor.h"
 #include "ui/settings_window/settings_window_controller.h"
 
-#include <QApplication>
-#include <QComboBox>
-#include <QDeadlineTimer>
-#include <QHeaderView>
-#include <QImage>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPalette>
-#include <QPointer>
-#include <QScopeGuard>
-#include <QScrollBar>
-#include <QSettings>
-#include <QTabWidget>
-#include <QTableView>
-#include <QTest>
-#include <QTimer>
+#include <QtTest>
+#include <QtWidgets>
 
 // Read through a second handle: what is really on disk.
 static QVariant stored(const QString& key)
@@ -218,28 +204,60 @@ private Q_SLOTS:
         reply(true); // after the window is gone: ignored
     }
 
-    // Each answer after an invalid address, which must send nothing: the server sees one request.
-    void connectionAnswers_data()
+    // "测试" asks the recognition server in the field for its health (after an invalid address,
+    // which must send nothing: the server sees one request) and the translation engine in
+    // the field for a translation, with the key.
+    void testButtonAnswers_data()
     {
         QTest::addColumn<QString>("invalid");
         QTest::addColumn<int>("answer"); // 0: never, -1: the port refuses
         QTest::addColumn<QString>("text");
-        QTest::newRow("no scheme, 200") << "127.0.0.1:%1/api/transcribe" << 200 << "✅ 连接成功";
-        QTest::newRow("other scheme, 404") << "ftp://127.0.0.1:%1/api/transcribe" << 404 << "❌ 服务器异常";
-        QTest::newRow("bad port, never: 5 s") << "http://127.0.0.1:99999/api/transcribe" << 0 << "❌ 连接失败";
-        QTest::newRow("empty, refused") << "" << -1 << "❌ 连接失败";
+        QTest::addColumn<QString>("engine"); // "echo" and "not ready": the test engine's
+        QTest::addColumn<QString>("apiKey");
+        QTest::addColumn<QString>("translation");
+        QTest::newRow("no scheme, 200; translates, key sent")
+            << "127.0.0.1:%1/api/transcribe" << 200 << "✅ 连接成功"
+            << "echo"
+            << "k 1"
+            << "✅ 翻译可用：en:你好#k 1";
+        QTest::newRow("other scheme, 404; engine not ready")
+            << "ftp://127.0.0.1:%1/api/transcribe" << 404 << "❌ 服务器异常"
+            << "not ready"
+            << ""
+            << "❌ 翻译服务异常：翻译模型正在准备中";
+        QTest::newRow("bad port, never: 5 s; refused")
+            << "http://127.0.0.1:99999/api/transcribe" << 0 << "❌ 连接失败"
+            << "http://127.0.0.1:1/translate"
+            << ""
+            << "❌ 翻译服务连接失败";
+        QTest::newRow("empty, refused; none chosen")
+            << "" << -1 << "❌ 连接失败"
+            << ""
+            << ""
+            << "⚠️ 未设置翻译服务：翻译时将输出原文";
     }
-    void connectionAnswers()
+    void testButtonAnswers()
     {
         QFETCH(QString, invalid);
         QFETCH(int, answer);
         QFETCH(QString, text);
+        QFETCH(QString, engine);
+        QFETCH(QString, apiKey);
+        QFETCH(QString, translation);
         StubHttpServer server(answer);
         if (answer < 0)
             server.close();
+        TestHttpServer translator;
+        QVERIFY(translator.start());
         QVERIFY(open());
         testConnection(invalid.contains(u"%1"_qs) ? invalid.arg(server.serverPort()) : invalid);
         QCOMPARE(status(), u"❌ 无效 URL"_qs);
+        if (engine == u"echo")
+            engine = translator.url(u"/translate"_qs);
+        else if (engine == u"not ready")
+            engine = translator.reply(uR"({"error": "翻译模型正在准备中"})"_qs, 503);
+        replaceText(control("translationServerTextField"), engine);
+        replaceText(control("translationAPIKeyTextField"), apiKey);
         const QDeadlineTimer nearlyFiveSeconds(4700); // Qt's coarse timer: up to 5 % early
         testConnection(server.url);
         QCOMPARE(status(), u"测试中..."_qs);
@@ -248,39 +266,8 @@ private Q_SLOTS:
         QCOMPARE(color, answer == 200 ? QColor(0x1e, 0x8e, 0x3e) : QColor(0xd9, 0x30, 0x25));
         QCOMPARE(server.requests, answer < 0 ? QStringList() : QStringList {u"GET /health HTTP/1.1"_qs});
         QVERIFY(answer != 0 || nearlyFiveSeconds.hasExpired());
+        QTRY_COMPARE_WITH_TIMEOUT(control<QLabel>("translationStatusLabel")->text(), translation, 7000);
         QVERIFY(!Settings::shared().contains(u"serverURL"_qs));
-    }
-
-    // "测试" also asks the translation engine in the field for a translation, with the key.
-    void translationProbe_data()
-    {
-        QTest::addColumn<QString>("address"); // "echo" and "not ready": the test engine's
-        QTest::addColumn<QString>("apiKey");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("translates, key sent") << u"echo"_qs << u"k 1"_qs << u"✅ 翻译可用：en:你好#k 1"_qs;
-        QTest::newRow("engine not ready")
-            << u"not ready"_qs << QString() << u"❌ 翻译服务异常：翻译模型正在准备中"_qs;
-        QTest::newRow("refused") << u"http://127.0.0.1:1/translate"_qs << QString()
-                                 << u"❌ 翻译服务连接失败"_qs;
-        QTest::newRow("none chosen") << QString() << QString()
-                                     << u"⚠️ 未设置翻译服务：翻译时将输出原文"_qs;
-    }
-    void translationProbe()
-    {
-        QFETCH(QString, address);
-        QFETCH(QString, apiKey);
-        QFETCH(QString, text);
-        TestHttpServer engine;
-        QVERIFY(engine.start());
-        QVERIFY(open());
-        if (address == u"echo")
-            address = engine.url(u"/translate"_qs);
-        else if (address == u"not ready")
-            address = engine.reply(uR"({"error": "翻译模型正在准备中"})"_qs, 503);
-        replaceText(control("translationServerTextField"), address);
-        replaceText(control("translationAPIKeyTextField"), apiKey);
-        click("testButton");
-        QTRY_COMPARE_WITH_TIMEOUT(control<QLabel>("translationStatusLabel")->text(), text, 7000);
         QVERIFY(!Settings::shared().contains(u"translationServerURL"_qs));
     }
 

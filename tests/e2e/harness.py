@@ -105,11 +105,12 @@ class Parlix:
 
 
 class Receiver:
-    """A Tk text window that takes the keyboard focus and reports what it holds."""
+    """The Tk window of tests/tools/tk_receiver.py, which takes the keyboard focus."""
 
     def __init__(self):
         self.out = os.path.join(tempfile.mkdtemp(prefix="parlix-receiver-"), "content.txt")
-        self.proc = subprocess.Popen(["/usr/bin/python3", os.path.join(HERE, "receiver.py"), self.out])
+        self.proc = subprocess.Popen(["/usr/bin/python3", os.path.join(HERE, "..", "tools", "tk_receiver.py"),
+                                      "receiver", self.out], stdin=subprocess.PIPE, stdout=subprocess.DEVNULL)
         assert wait_until(lambda: os.path.exists(self.out), 10), "receiver window did not start"
 
     def text(self):
@@ -119,6 +120,7 @@ class Receiver:
     def stop(self):
         self.proc.terminate()
         self.proc.wait()
+        self.proc.stdin.close()
         shutil.rmtree(os.path.dirname(self.out), ignore_errors=True)
 
 

@@ -4,7 +4,8 @@ file API does (Range, 416), with faults on demand; each file is also served at
 
 faults maps a file path to a list of what its next requests get, one entry per
 request: "cut" (half the bytes, then the connection closes), "wrong" (bytes of the
-right size but wrong content), "ok" (the default once the list is used up).
+right size but wrong content), "stall" (nothing until stop()), "ok" (the default once
+the list is used up).
 """
 
 import hashlib
@@ -29,6 +30,7 @@ class FakeHub:
         self.files = files  # path -> bytes
         self.faults = {k: list(v) for k, v in (faults or {}).items()}
         self.requests = []  # (path, Range header or None)
+        self.stopped = threading.Event()
         hub = self
 
         class Handler(BaseHTTPRequestHandler):
@@ -51,6 +53,8 @@ class FakeHub:
                 queue = hub.faults.get(path) or []
                 fault = queue.pop(0) if queue else "ok"
                 data = hub.files[path]
+                if fault == "stall":
+                    hub.stopped.wait(60)
                 if fault == "wrong":
                     data = bytes(b ^ 0xFF for b in data)
                 start = int(self.headers["Range"][6:-1]) if self.headers.get("Range") else 0
@@ -60,9 +64,13 @@ class FakeHub:
                 if start:
                     self.send_header("Content-Range", "bytes %d-%d/%d" % (start, len(data) - 1, len(data)))
                 self.send_header("Content-Length", str(len(data) - start))
+                self.send_header("Content-Type", "text/html" if path.endswith("/") else "application/octet-stream")
                 self.end_headers()
                 body = data[start:]
-                self.wfile.write(body[:len(body) // 2] if fault == "cut" else body)
+                try:
+                    self.wfile.write(body[:len(body) // 2] if fault == "cut" else body)
+                except OSError:
+                    pass  # a client that gave up
 
             def _send(self, status, body):
                 self.send_response(status)
@@ -76,5 +84,6 @@ class FakeHub:
         self.url = "http://127.0.0.1:%d" % self.httpd.server_address[1]
 
     def stop(self):
+        self.stopped.set()
         self.httpd.shutdown()
         self.httpd.server_close()

@@ -133,8 +133,8 @@ class FirstStartTest(unittest.TestCase):
         self.assertRegex(lines[-1]["message"], r"^安装依赖失败，请检查网络连接或 pip 的镜像设置: .*modelscope==")
         self.assertIn("modelscope", [m for m in lines if m["type"] == "log"][-1]["message"])
 
-        self.index.stalled.add("torch")
-        self.addCleanup(self.index.stalled.clear)
+        self.index.stall("torch")
+        self.addCleanup(self.index.faults.clear)
         proc = subprocess.Popen([os.path.join(fresh, "bin", "python3"), SCRIPT], cwd=self.root,
                                 stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
                                 env=clean_env(VIRTUAL_ENV=fresh, PIP_INDEX_URL=self.index.url))

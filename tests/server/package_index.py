@@ -1,4 +1,4 @@
-"""A PEP 503 "simple" package index on 127.0.0.1 serving stub wheels built here.
+"""A PEP 503 "simple" package index of stub wheels built here, on the fake hub.
 
 A wheel is a zip of the package's files plus METADATA, WHEEL and RECORD; each stub
 wheel carries a stand-in package from stubs/ (or an empty module) under the name
@@ -9,10 +9,9 @@ import base64
 import hashlib
 import io
 import os
-import threading
-import time
 import zipfile
-from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+
+from fake_hub import FakeHub
 
 STUBS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "stubs")
 
@@ -42,53 +41,20 @@ def build_wheel(name, version, requires=()):
     return "%s-%s-py3-none-any.whl" % (module, version), out.getvalue()
 
 
-class PackageIndex:
+class PackageIndex(FakeHub):
     def __init__(self, wheels):
         self.wheels = dict(wheels)  # normalised project name -> (file name, bytes)
-        self.requests = []
-        self.stalled = set()  # projects whose file downloads hang until stop()
-        self._stop = threading.Event()
-        index = self
-
-        class Handler(BaseHTTPRequestHandler):
-            def log_message(self, *args):
-                pass
-
-            def do_GET(self):
-                index.requests.append(self.path)
-                parts = self.path.strip("/").split("/")
-                if parts[0] == "simple" and len(parts) == 2 and parts[1] in index.wheels:
-                    file, data = index.wheels[parts[1]]
-                    body = ('<html><body><a href="/files/%s#sha256=%s">%s</a></body></html>'
-                            % (file, hashlib.sha256(data).hexdigest(), file)).encode()
-                elif parts[0] == "files" and len(parts) == 2:
-                    found = [(n, d) for n, (f, d) in index.wheels.items() if f == parts[1]]
-                    if not found:
-                        return self.send_error(404)
-                    if found[0][0] in index.stalled:
-                        index._stop.wait(60)
-                    body = found[0][1]
-                else:
-                    return self.send_error(404)
-                self.send_response(200)
-                self.send_header("Content-Type", "text/html" if parts[0] == "simple" else "application/octet-stream")
-                self.send_header("Content-Length", str(len(body)))
-                self.end_headers()
-                try:
-                    self.wfile.write(body)
-                except OSError:
-                    pass  # a stopped pip
-
-        self.httpd = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
-        self.httpd.daemon_threads = True
-        threading.Thread(target=self.httpd.serve_forever, args=(0.05,), daemon=True).start()
-        self.url = "http://127.0.0.1:%d/simple" % self.httpd.server_address[1]
+        files = {}
+        for name, (file, data) in self.wheels.items():
+            files["simple/%s/" % name] = ('<a href="/files/%s#sha256=%s">%s</a>'
+                                          % (file, hashlib.sha256(data).hexdigest(), file)).encode()
+            files["files/" + file] = data
+        super().__init__(files)
+        self.url += "/simple"
 
     def projects_fetched(self):
-        return {p.split("/")[2] for p in self.requests if p.startswith("/simple/")}
+        return {p.split("/")[1] for p, _ in self.requests if p.startswith("simple/")}
 
-    def stop(self):
-        self._stop.set()
-        time.sleep(0.05)
-        self.httpd.shutdown()
-        self.httpd.server_close()
+    def stall(self, project):
+        """Its file downloads hang until stop()."""
+        self.faults["files/" + self.wheels[project][0]] = ["stall"] * 9

@@ -40,6 +40,14 @@ QString openError(int err)
     return QStringLiteral("无法打开麦克风：%1（%2）").arg(why, QString::fromUtf8(pa_strerror(err)));
 }
 
+// A recording that was running and broke: its device or the server went away.
+QString brokenError(int err)
+{
+    return err == PA_ERR_KILLED
+        ? QStringLiteral("录音中断：音频输入设备已断开")
+        : QStringLiteral("录音中断：音频服务已断开（%1）").arg(QString::fromUtf8(pa_strerror(err)));
+}
+
 QString timeoutError()
 {
     return QStringLiteral("无法打开麦克风：音频服务无响应");
@@ -138,6 +146,8 @@ struct PulseRecorder::Capture {
             onFailure(why);
     }
 
+    void failWith(int err) { fail(running ? brokenError(err) : openError(err)); }
+
     // Loop lock held: everything the server has delivered so far.
     void drain()
     {
@@ -173,7 +183,7 @@ struct PulseRecorder::Capture {
             break;
         case PA_CONTEXT_FAILED:
         case PA_CONTEXT_TERMINATED:
-            capture->fail(openError(pa_context_errno(c)));
+            capture->failWith(pa_context_errno(c));
             break;
         default:
             break;
@@ -192,7 +202,7 @@ struct PulseRecorder::Capture {
             break;
         case PA_STREAM_FAILED:
         case PA_STREAM_TERMINATED:
-            capture->fail(openError(pa_context_errno(capture->context)));
+            capture->failWith(pa_context_errno(capture->context));
             break;
         default:
             break;

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QLocalServer>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
@@ -12,6 +13,44 @@ int threadCount()
 {
     return int(QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
 }
+
+enum Fault { NoServer, SilentServer, SourceUnplugged, ServerRestarted };
+
+// An audio server of the test's own, its default source a sine wave: it can lose that
+// source or restart without touching the session's microphone.
+struct OwnAudioServer {
+    QTemporaryDir dir;
+    QProcess server;
+    ~OwnAudioServer() { stop(); }
+    QString address() const { return QStringLiteral("unix:") + dir.filePath(QStringLiteral("native")); }
+    int pactl(const QString& args) const
+    {
+        return QProcess::execute(
+            QStringLiteral("sh"), {"-c", "PULSE_SERVER=" + address() + " pactl " + args});
+    }
+    bool plugSource()
+    {
+        return pactl("load-module module-sine-source source_name=sine rate=16000 >/dev/null") == 0
+            && pactl("set-default-source sine") == 0;
+    }
+    bool unplugSource() { return pactl("unload-module module-sine-source") == 0; }
+    bool start()
+    {
+        server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        server.start(QStringLiteral("sh"),
+            {"-c",
+                "PULSE_RUNTIME_PATH=$0 PULSE_STATE_PATH=$0 exec pulseaudio --daemonize=no -n --log-level=0 "
+                "--exit-idle-time=-1 --use-pid-file=no --load=\"module-native-protocol-unix auth-anonymous=1 "
+                "socket=$0/native\"",
+                dir.path()});
+        return QTest::qWaitFor([&] { return pactl("info >/dev/null 2>&1") == 0; }, 5000) && plugSource();
+    }
+    void stop()
+    {
+        server.terminate();
+        server.waitForFinished();
+    }
+};
 } // namespace
 
 class TestPulseRecorder : public QObject {
@@ -66,46 +105,72 @@ private Q_SLOTS:
     }
 
     // Without an audio server start() fails at once; with one that never answers it
-    // returns at once and the failure comes after the time limit. Either way with a
-    // readable reason, and no thread is left behind, press after press.
-    void failureLeavesNothingRunning_data()
+    // returns at once and the failure comes after the time limit; a source that goes away
+    // or a server that restarts ends the running recording. Each with a readable reason,
+    // no thread left behind, and once the device is back the next recording works.
+    void failureEndsTheRecording_data()
     {
-        QTest::addColumn<bool>("silentServer");
+        QTest::addColumn<int>("fault");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("no server") << false << QStringLiteral("无法打开麦克风：无法连接音频服务");
-        QTest::newRow("server never answers") << true << QStringLiteral("无法打开麦克风：音频服务无响应");
+        QTest::newRow("no server") << int(NoServer) << QStringLiteral("无法打开麦克风：无法连接音频服务");
+        QTest::newRow("server never answers")
+            << int(SilentServer) << QStringLiteral("无法打开麦克风：音频服务无响应");
+        QTest::newRow("source unplugged")
+            << int(SourceUnplugged) << QStringLiteral("录音中断：音频输入设备已断开");
+        QTest::newRow("audio server restarted")
+            << int(ServerRestarted) << QStringLiteral("录音中断：音频服务已断开");
     }
 
-    void failureLeavesNothingRunning()
+    void failureEndsTheRecording()
     {
-        QFETCH(bool, silentServer);
+        QFETCH(int, fault);
         QFETCH(QString, reason);
+        const bool live = fault == SourceUnplugged || fault == ServerRestarted;
         QTemporaryDir dir;
         QLocalServer silent; // accepts, and never says a word
-        const QString socket = dir.filePath(QStringLiteral("native"));
-        if (silentServer)
-            QVERIFY(silent.listen(socket));
+        OwnAudioServer audio;
+        QString address = QStringLiteral("unix:/nonexistent/native");
+        if (fault == SilentServer) {
+            QVERIFY(silent.listen(dir.filePath(QStringLiteral("native"))));
+            address = QStringLiteral("unix:") + silent.fullServerName();
+        } else if (live) {
+            if (QStandardPaths::findExecutable(QStringLiteral("pulseaudio")).isEmpty())
+                QSKIP("needs pulseaudio");
+            QVERIFY(audio.start());
+            address = audio.address();
+        }
         const QByteArray server = qgetenv("PULSE_SERVER");
-        qputenv("PULSE_SERVER", "unix:" + QFile::encodeName(silentServer ? socket : "/nonexistent/native"));
+        qputenv("PULSE_SERVER", QFile::encodeName(address));
         const int threadsBefore = threadCount();
         PulseRecorder recorder;
         QStringList failures;
         recorder.onFailed = [&](const QString& error) { failures << error; };
         QString error;
-        for (int press = 0; press < 3; ++press) {
-            if (recorder.start(&error)) {
-                QVERIFY(failures.size() == press && recorder.isRecording());
-                QTRY_COMPARE_WITH_TIMEOUT(failures.size(), press + 1, PulseRecorder::kOpenTimeoutMs + 3000);
-            } else {
-                QVERIFY(!silentServer); // a silent server must not hold start() up
-                failures << error;
-            }
-            QVERIFY(!recorder.isRecording());
+        const bool started = recorder.start(&error);
+        QCOMPARE(started, fault != NoServer); // a silent server must not hold start() up
+        if (!started)
+            failures << error;
+        if (live) {
+            QTRY_VERIFY(recorder.capturedBytes() >= 3200);
+            if (fault == ServerRestarted)
+                audio.stop();
+            else
+                QVERIFY(audio.unplugSource());
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(failures.size(), 1, PulseRecorder::kOpenTimeoutMs + 3000);
+        QVERIFY2(failures.first().startsWith(reason), qPrintable(failures.first()));
+        QVERIFY(!recorder.isRecording() && recorder.stop().isEmpty());
+        QTRY_COMPARE(threadCount(), threadsBefore);
+
+        if (live) {
+            QVERIFY(fault == ServerRestarted ? audio.start() : audio.plugSource());
+            QVERIFY2(recorder.start(&error), qPrintable(error));
+            QTRY_VERIFY(recorder.capturedBytes() >= 3200);
+            QVERIFY(*recorder.averagePowerDb() > -30); // the sine, not silence
+            QVERIFY(recorder.stop().size() >= 44 + 3200);
+            QCOMPARE(failures.size(), 1);
         }
         qputenv("PULSE_SERVER", server);
-        QVERIFY2(failures.last().startsWith(reason), qPrintable(failures.last()));
-        QCOMPARE(recorder.stop(), QByteArray());
-        QCOMPARE(threadCount(), threadsBefore);
     }
 };
 

@@ -13,7 +13,7 @@ RUNTIME_PACKAGES=(
   fonts-noto-color-emoji fonts-noto-cjk python3 python3-venv procps lsof
 )
 TEST_PACKAGES=(
-  xvfb xauth xdotool xclip trayer x11-apps x11-utils imagemagick
+  xvfb xauth xdotool xclip trayer x11-apps x11-utils x11-xkb-utils imagemagick
   pulseaudio pulseaudio-utils espeak-ng sox python3-tk
   python3-pocketsphinx pocketsphinx-en-us dpkg-dev file xterm
   locales-all

@@ -64,5 +64,8 @@ bool RecordingFile::write(const QByteArray& wav)
         data += n;
         left -= n;
     }
-    return ::close(fd) == 0 && left == 0;
+    const bool written = ::close(fd) == 0 && left == 0;
+    if (!written)
+        ::unlink(name.constData()); // a full disk: no half recording left behind
+    return written;
 }

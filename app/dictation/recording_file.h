@@ -11,7 +11,7 @@ namespace RecordingFile {
 QString directory();
 QString path();
 // Writes the file as 0600, replacing what is there; a link planted at its name is
-// removed, never followed. False when the file could not be written.
+// removed, never followed. False, and no file there, when it could not be written whole.
 bool write(const QByteArray& wav);
 
 } // namespace RecordingFile

@@ -58,19 +58,18 @@ void RecordingSession::stopRecordingAndRecognize(const QString& translationTarge
     FinishedRecording finished;
     finished.duration = m_recordingStartTime ? m_clock() - *m_recordingStartTime : 0;
     finished.translationTarget = translationTarget;
-    QByteArray wav = m_recorder.stop();
+    const QByteArray wav = m_recorder.stop();
     m_isRecording = false;
-    if (!wav.isEmpty())
+    // A recording that cannot be kept (a full disk) is a failed recording.
+    if (!wav.isEmpty() && RecordingFile::write(wav))
         finished.wav = wav;
 
-    auto afterSend = [this, wav, translationTarget] {
+    auto afterSend = [this, translationTarget] {
         m_ui.updateStatusIcon(false, QString());
         m_ui.hideWaveformWindow();
         m_ui.showStatus(
             translationTarget.isEmpty() ? QStringLiteral("识别中...") : QStringLiteral("识别+翻译中..."),
             statusWhite());
-        if (!wav.isEmpty())
-            RecordingFile::write(wav);
     };
     if (onFinished)
         onFinished(finished, std::move(afterSend));

@@ -12,15 +12,15 @@ class Recorder;
 // What a finished recording hands to recognition: the recorder's WAV itself, so a later
 // recording can never reach this one's request.
 struct FinishedRecording {
-    std::optional<QByteArray> wav; // nullopt: the recorder gave nothing
+    std::optional<QByteArray> wav; // nullopt: the recorder gave nothing, or it could not be kept
     double duration = 0;
     QString translationTarget; // "en", "ja" or empty
 };
 
 // The stretch between a press of the trigger key and its release: starts the recorder,
-// stops it, and hands the finished recording on. At the release the recording goes to
-// recognition first; the windows and the recording file follow once the request is on its
-// way (the afterSend that the hand-over runs). GUI thread only.
+// stops it, and hands the finished recording on. At the release the recording is kept in
+// the recording file and goes to recognition; the windows follow once the request is on
+// its way (the afterSend that the hand-over runs). GUI thread only.
 class RecordingSession : public QObject {
     Q_OBJECT
 public:

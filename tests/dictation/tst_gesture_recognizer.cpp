@@ -3,7 +3,9 @@
 #include "fake_platform.h"
 
 #include <QtTest>
+#include <csignal>
 #include <numeric>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -92,22 +94,25 @@ private Q_SLOTS:
         QCOMPARE((hints + sent).join(QLatin1Char(' ')), outcome);
     }
 
-    // The recording goes to recognition before the windows change; then it is kept as
-    // voice_input.wav, 0600, in a folder of ours that nobody else may enter, and a link
-    // planted at that name is replaced, never followed.
+    // The recording is kept as voice_input.wav, 0600, in a folder of ours that nobody else
+    // may enter, and goes to recognition before the windows change; a link planted at that
+    // name is replaced, never followed. A full disk fails the recording, leaving no file.
     void recordingFile_data()
     {
         QTest::addColumn<QString>("runtimeMode"); // of $XDG_RUNTIME_DIR; empty: unset
         QTest::addColumn<bool>("inRuntime");
-        QTest::newRow("private runtime folder") << "0700" << true;
-        QTest::newRow("runtime folder others may enter") << "0755" << false;
-        QTest::newRow("no runtime folder") << "" << false;
+        QTest::addColumn<bool>("diskFull");
+        QTest::newRow("private runtime folder") << "0700" << true << false;
+        QTest::newRow("runtime folder others may enter") << "0755" << false << false;
+        QTest::newRow("no runtime folder") << "" << false << false;
+        QTest::newRow("full disk") << "0700" << true << true;
     }
 
     void recordingFile()
     {
         QFETCH(QString, runtimeMode);
         QFETCH(bool, inRuntime);
+        QFETCH(bool, diskFull);
         QTemporaryDir tmp;
         const QByteArray oldTmp = qgetenv("TMPDIR");
         const QByteArray oldRuntime = qgetenv("XDG_RUNTIME_DIR");
@@ -139,22 +144,33 @@ private Q_SLOTS:
         };
         session.startRecording(QString());
         ui.calls.clear();
+        rlimit fileSize {};
+        ::getrlimit(RLIMIT_FSIZE, &fileSize);
+        if (diskFull) { // writes past 4 KB fail with EFBIG, as on a full disk
+            ::signal(SIGXFSZ, SIG_IGN);
+            rlimit small = fileSize;
+            small.rlim_cur = 4096;
+            ::setrlimit(RLIMIT_FSIZE, &small);
+        }
         session.stopRecordingAndRecognize(QString());
+        ::setrlimit(RLIMIT_FSIZE, &fileSize);
         qputenv("TMPDIR", oldTmp);
         qputenv("XDG_RUNTIME_DIR", oldRuntime);
 
-        QCOMPARE(order, (QStringList {"sent 6000", "识别中... #ffffff"}));
+        QCOMPARE(order, (QStringList {diskFull ? "sent 0" : "sent 6000", "识别中... #ffffff"}));
         const auto mode = [](const QString& path) {
             struct stat st { };
             return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode : 0u;
         };
         const QString path = folder + "/voice_input.wav";
-        QCOMPARE(mode(path), S_IFREG | 0600u);
+        QCOMPARE(QFileInfo(secret).size(), 0);
+        QCOMPARE(mode(path), diskFull ? 0u : S_IFREG | 0600u);
+        if (diskFull)
+            return;
         QCOMPARE(mode(folder), S_IFDIR | 0700u);
         QFile wav(path);
         QVERIFY(wav.open(QIODevice::ReadOnly));
         QCOMPARE(wav.readAll(), recorder.audio);
-        QCOMPARE(QFileInfo(secret).size(), 0);
     }
 };
 

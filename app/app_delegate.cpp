@@ -65,6 +65,11 @@ void AppDelegate::applicationDidFinishLaunching()
 {
     Settings::shared().loadDefaultHotwordsIfNeeded();
     setupStatusItem();
+    // Hand-edited or damaged settings that went back to their defaults: said once, here.
+    if (const QStringList& repaired = Settings::shared().repairedAtStart(); !repaired.isEmpty()) {
+        showDesktopNotification(
+            QStringLiteral("Parlix 已修复设置"), Settings::repairMessage(repaired), m_statusItem->trayIcon());
+    }
     setupWindows();
     requestPermissions();
     if (Settings::shared().setupCompleted())

@@ -11,7 +11,7 @@ using namespace SettingsKey;
 Settings& Settings::shared()
 {
     static Settings instance;
-    static const bool repaired = (instance.repairDamagedValues(), true);
+    static const bool repaired = (instance.m_repairedAtStart = instance.repairDamagedValues(), true);
     (void)repaired;
     return instance;
 }
@@ -36,35 +36,7 @@ void Settings::write(const QString& key, const QVariant& value)
 {
     std::lock_guard lock(m_mutex);
     m_defaults->setValue(key, value);
-    m_defaults->sync();
-    checkSaved();
-}
-
-// QSettings writes the file whole through a temporary one, so a failed write leaves the
-// stored settings as they were. Its error status never clears, so after a failure the
-// store starts afresh on the same file holding every value as this session sees it:
-// the next write then carries the lost change too. The failure is said once, and again
-// after a success.
-void Settings::checkSaved()
-{
-    const bool ok = m_defaults->status() == QSettings::NoError;
-    if (!ok) {
-        if (m_saveOK)
-            printLine(QStringLiteral("保存设置失败: 无法写入 ") + m_defaults->fileName());
-        QVariantMap values;
-        for (const QString& key : m_defaults->allKeys())
-            values.insert(key, m_defaults->value(key));
-        const QString file = m_defaults->fileName();
-        m_defaults.reset();
-        m_defaults = std::make_unique<QSettings>(file, QSettings::NativeFormat);
-        for (const QString& key : m_defaults->allKeys()) {
-            if (!values.contains(key))
-                m_defaults->remove(key);
-        }
-        for (auto it = values.cbegin(); it != values.cend(); ++it)
-            m_defaults->setValue(it.key(), it.value());
-    }
-    m_saveOK = ok;
+    save();
 }
 
 bool Settings::contains(const QString& key) const
@@ -77,8 +49,7 @@ void Settings::remove(const QString& key)
 {
     std::lock_guard lock(m_mutex);
     m_defaults->remove(key);
-    m_defaults->sync();
-    checkSaved();
+    save();
 }
 
 void Settings::setRawValue(const QString& key, const QVariant& value)

@@ -100,6 +100,9 @@ public:
     // Puts values of the wrong type or out of range back to their defaults and cuts an
     // oversized hotword list; prints what it changed, and returns the keys. Run at start.
     QStringList repairDamagedValues();
+    // What the repair at the first use of shared() changed, and how the person is told.
+    const QStringList& repairedAtStart() const { return m_repairedAtStart; }
+    static QString repairMessage(const QStringList& repairedKeys);
     // Whether the last write reached the disk (a full disk or a read-only folder does not).
     bool lastSaveSucceeded() const { return m_saveOK; }
 
@@ -117,8 +120,9 @@ private:
     void updateLaunchAtLogin(bool enabled);
 
     mutable std::recursive_mutex m_mutex;
-    void checkSaved();
+    void save(); // sync, keeping the stored file whole when that fails
 
     std::unique_ptr<QSettings> m_defaults;
     bool m_saveOK = true;
+    QStringList m_repairedAtStart;
 };

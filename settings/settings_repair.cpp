@@ -4,6 +4,7 @@
 #include "settings/settings_keys.h"
 #include "support/standard_output.h"
 
+#include <QHash>
 #include <QMetaType>
 #include <cmath>
 
@@ -26,7 +27,32 @@ bool isText(const QVariant& v)
     return v.typeId() == QMetaType::QString || v.typeId() == QMetaType::QByteArray;
 }
 
+// What the settings window calls them.
+QString settingName(const QString& key)
+{
+    static const QHash<QString, QString> names {
+        {kTotalRecordingSeconds, QStringLiteral("累计录音时长")},
+        {kTotalCharactersTyped, QStringLiteral("累计输入字数")},
+        {kTotalRecognitions, QStringLiteral("累计识别次数")},
+        {kServerURL, QStringLiteral("服务器地址")},
+        {kLanguage, QStringLiteral("识别语言")},
+        {kTriggerKey, QStringLiteral("触发键")},
+        {kTranslationServerURL, QStringLiteral("翻译服务地址")},
+        {kTranslationAPIKey, QStringLiteral("翻译 API 密钥")},
+        {kHotwords, QStringLiteral("热词（过长，已截短）")},
+    };
+    return names.value(key, key);
+}
+
 } // namespace
+
+QString Settings::repairMessage(const QStringList& keys)
+{
+    QStringList names;
+    for (const QString& key : keys)
+        names << settingName(key);
+    return QStringLiteral("设置文件中以下设置的值无效，已恢复为默认值：") + names.join(QStringLiteral("、"));
+}
 
 QStringList Settings::repairDamagedValues()
 {
@@ -66,9 +92,8 @@ QStringList Settings::repairDamagedValues()
             repaired << kHotwords;
         }
     }
-    if (!repaired.isEmpty()) {
-        printLine(QStringLiteral("设置文件中的以下值无效，已恢复默认或截短: ")
-            + repaired.join(QStringLiteral(", ")));
-    }
+    if (!repaired.isEmpty())
+        printLine(repairMessage(repaired) + QStringLiteral("（") + repaired.join(QStringLiteral(", "))
+            + QStringLiteral("）"));
     return repaired;
 }

@@ -6,8 +6,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
 #include <limits>
 #include <memory>
+#include <sys/resource.h>
 #include <thread>
 #include <vector>
 
@@ -217,6 +219,7 @@ private Q_SLOTS:
         const QStringList repaired = s.repairDamagedValues();
         QCOMPARE(
             repaired, sound ? QStringList() : QStringList {QString::fromLatin1(line.split('=').first())});
+        QVERIFY(sound || !Settings::repairMessage(repaired).contains(repaired.first())); // named in Chinese
         QVERIFY(
             s.totalRecognitions() >= 0 && s.totalCharactersTyped() >= 0 && s.totalRecordingSeconds() >= 0);
         QVERIFY(s.hotwords().size() <= Settings::maximumHotwords);
@@ -242,23 +245,50 @@ private Q_SLOTS:
         QCOMPARE(m_settings->totalRecordingSeconds(), 1.5);
     }
 
+    void failingSaveIsReportedAndLosesNothing_data()
+    {
+        QTest::addColumn<bool>("diskFull");
+        // A file where the settings folder should be makes every write fail, as a read-only
+        // folder does (which root would not notice).
+        QTest::newRow("folder blocked") << false;
+        // Writes past 4 KB fail with EFBIG, as on a full disk: the stored file stays whole.
+        QTest::newRow("full disk") << true;
+    }
+
     void failingSaveIsReportedAndLosesNothing()
     {
-        // A file where the settings folder should be makes every write fail, as a full disk or
-        // a read-only folder does (which root would not notice).
+        QFETCH(bool, diskFull);
         const QString folder = m_dir->filePath(u"blocked"_qs);
-        QFile blocker(folder);
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        blocker.close();
-        Settings s(folder + u"/Parlix.conf"_qs);
+        const QString file = folder + u"/Parlix.conf"_qs;
+        QDir().mkpath(folder);
+        Settings s(file);
+        s.setTotalRecognitions(42);
+        rlimit fileSize {};
+        ::getrlimit(RLIMIT_FSIZE, &fileSize);
+        if (diskFull) {
+            ::signal(SIGXFSZ, SIG_IGN);
+            rlimit small = fileSize;
+            small.rlim_cur = 4096;
+            ::setrlimit(RLIMIT_FSIZE, &small);
+        } else {
+            QVERIFY(QDir(folder).removeRecursively() && QFile(folder).open(QIODevice::WriteOnly));
+        }
         s.setLanguage(u"zh"_qs);
+        s.setHotwords(QStringList(1000, u"热词"_qs));
         QVERIFY(!s.lastSaveSucceeded());
-        QVERIFY(QFile::remove(folder) && QDir().mkpath(folder));
-        s.setEnableHotwords(false); // the next write carries the pending change too
+        QFile stored(file);
+        QCOMPARE(stored.open(QIODevice::ReadOnly) && stored.readAll().contains("totalRecognitions=42\n"),
+            diskFull);
+        ::setrlimit(RLIMIT_FSIZE, &fileSize);
+        if (!diskFull)
+            QVERIFY(QFile::remove(folder) && QDir().mkpath(folder));
+        s.setEnableHotwords(false); // the next write carries the pending changes too
         QVERIFY(s.lastSaveSucceeded());
-        Settings reread(folder + u"/Parlix.conf"_qs);
+        Settings reread(file);
         QCOMPARE(reread.language(), u"zh"_qs);
+        QCOMPARE(reread.hotwords().size(), 1000);
         QVERIFY(!reread.enableHotwords());
+        QCOMPARE(reread.totalRecognitions(), 42);
     }
 };
 

@@ -1,6 +1,7 @@
 #include "app_delegate.h"
 
 #include "app/dictation/dictation_controller.h"
+#include "app/dictation/text_injector.h"
 #include "app/platform_notice.h"
 #include "app/translation_notice.h"
 #include "platform/platform_factory.h"
@@ -42,6 +43,14 @@ AppDelegate::AppDelegate()
         *this, *m_recorder, *m_pasteKeystroke, *m_translationEngine, [this] { return m_serverReady; });
     connect(
         m_translationEngine.get(), &LibreTranslateEngine::failed, this, &AppDelegate::noteTranslationFailure);
+    findSessionClipboard(m_session, this, [this](ClipboardChoice choice) {
+        if (choice.clipboard)
+            m_dictation->injector().useClipboard(std::move(choice.clipboard));
+        if (choice.problem)
+            m_clipboardProblem = choice.problem;
+        if (choice.problem && m_keyMonitorTried)
+            reportPlatformProblems({*choice.problem});
+    });
 }
 
 void AppDelegate::noteTranslationFailure(
@@ -224,9 +233,13 @@ void AppDelegate::setupEventTap()
     QList<PlatformProblem> problems;
     KeyMonitorStart start = createKeyMonitor(m_session);
     m_keyMonitor = std::move(start.monitor);
+    m_keyMonitorTried = true;
     if (m_keyMonitor) {
         connect(
             m_keyMonitor.get(), &KeyMonitor::keyEvent, m_dictation.get(), &DictationController::handleEvent);
+        TextInjector* injector = &m_dictation->injector();
+        connect(m_keyMonitor.get(), &KeyMonitor::keyEvent, injector,
+            [injector](KeyEventType, quint64 flags, int) { injector->modifiersChanged(flags); });
         // Without a stored key the trigger is one this monitor can see: the menu says which.
         setFnKeyVisible(m_keyMonitor->seesFnKey());
         NotificationCenter::shared().post(kTriggerKeyChangedNotification);
@@ -236,14 +249,20 @@ void AppDelegate::setupEventTap()
     }
     if (const auto paste = pasteProblem(*m_pasteKeystroke))
         problems << *paste;
+    if (m_clipboardProblem)
+        problems << *m_clipboardProblem;
     reportPlatformProblems(problems);
 }
 
 void AppDelegate::reportPlatformProblems(const QList<PlatformProblem>& problems)
 {
-    if (problems.isEmpty())
+    for (PlatformProblem problem : problems) {
+        if (!m_platformProblems.contains(problem))
+            m_platformProblems << problem;
+    }
+    if (m_platformProblems.isEmpty())
         return;
-    const PlatformNotice notice = platformNotice(problems, uinputRuleInstalled());
+    const PlatformNotice notice = platformNotice(m_platformProblems, uinputRuleInstalled());
     printLine(notice.title + QStringLiteral(": ") + notice.body);
     m_statusItem->setPlatformStatus(notice.statusLines);
     if (m_platformNoticeShown)

@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <memory>
+#include <optional>
 
 class DictationController;
 class KeyMonitor;
@@ -76,4 +77,7 @@ private:
     bool m_serverReady = false;
     bool m_translationNoticeShown = false;
     bool m_platformNoticeShown = false;
+    bool m_keyMonitorTried = false;
+    std::optional<PlatformProblem> m_clipboardProblem; // found before the key monitor started
+    QList<PlatformProblem> m_platformProblems; // all told so far
 };

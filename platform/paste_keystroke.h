@@ -15,8 +15,9 @@ inline bool pastesFromPrimary(PasteMethod method)
 }
 
 // Sends the paste keystroke to the focused window. The keystroke carries only its own
-// modifiers, even while the user still holds others (the trigger key, Shift...), and
-// never reaches the key monitors: it is not the person's typing.
+// modifiers, even while the user still holds others (the trigger key, Shift...), where
+// the backend can lift them, and never reaches the key monitors: it is not the person's
+// typing.
 class PasteKeystroke {
 public:
     virtual ~PasteKeystroke() = default;
@@ -27,6 +28,9 @@ public:
     virtual PlatformProblem sendProblem() const { return PlatformProblem::KeystrokesUnavailable; }
     // The keystroke the window that has the keyboard focus now pastes with.
     virtual PasteMethod methodForFocus() const = 0;
+    // Whether send() lifts the modifiers the person still holds for its keystroke. Where it
+    // cannot, the caller waits for the person to let go of them.
+    virtual bool releasesHeldModifiers() const { return true; }
     // False when the keystroke could not be sent.
     virtual bool send(PasteMethod method) = 0;
     virtual QString backendName() const = 0;

@@ -20,6 +20,7 @@ bool isKeyProblem(PlatformProblem problem)
     case PlatformProblem::UinputMissing:
     case PlatformProblem::UinputUnwritable:
     case PlatformProblem::UinputFailed:
+    case PlatformProblem::WlClipboardMissing:
         break;
     }
     return false;
@@ -44,6 +45,8 @@ QString problemStatusLine(PlatformProblem problem)
         return QStringLiteral("⚠️ 不能自动粘贴: 无权写入 /dev/uinput");
     case PlatformProblem::UinputFailed:
         return QStringLiteral("⚠️ 不能自动粘贴: 无法创建虚拟键盘");
+    case PlatformProblem::WlClipboardMissing:
+        return QStringLiteral("⚠️ 不能粘贴到 Wayland 窗口: 需要安装 wl-clipboard");
     }
     return {};
 }
@@ -85,6 +88,9 @@ QString problemMessage(PlatformProblem problem, bool ruleInstalled)
                 "然后注销并重新登录。");
     case PlatformProblem::UinputFailed:
         return QStringLiteral("内核拒绝在 /dev/uinput 上创建虚拟键盘，") + noPaste;
+    case PlatformProblem::WlClipboardMissing:
+        return QStringLiteral("原生 Wayland 窗口收不到后台程序通过 XWayland 设置的剪贴板，识别出的文字不能粘贴到这些窗口。"
+                              "请安装 wl-clipboard：sudo apt install wl-clipboard，然后重新启动 Parlix。");
     }
     return {};
 }

@@ -13,6 +13,7 @@ enum class PlatformProblem {
     UinputMissing, // no /dev/uinput: the module is not loaded
     UinputUnwritable, // /dev/uinput there, not writable by this user
     UinputFailed, // writable, but the kernel refused the virtual keyboard
+    WlClipboardMissing, // the compositor has data-control, wl-copy/wl-paste are not installed
 };
 
 // Whether the problem leaves the trigger key dead (else: no automatic paste).

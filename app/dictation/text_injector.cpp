@@ -1,10 +1,25 @@
 #include "app/dictation/text_injector.h"
 
-#include "app/dictation/paste_mime_data.h"
-#include "platform/paste_keystroke.h"
+#include "platform/key_event.h"
+#include "app/dictation/qt_clipboard.h"
 
-#include <QGuiApplication>
-#include <QMimeData>
+#include <QLoggingCategory>
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcInjector, "parlix.dictation.injector")
+
+// The person's modifiers that would combine with the keystroke of `method`.
+quint64 interferingModifiers(PasteMethod method)
+{
+    using namespace ModifierFlag;
+    const quint64 own = method == PasteMethod::ControlV ? Control
+        : method == PasteMethod::ControlShiftV          ? Control | Shift
+                                                        : Shift;
+    return (Shift | Control | Alternate | Command) & ~own;
+}
+
+} // namespace
 
 TextInjector::TextInjector(PasteKeystroke& paste, QObject* parent)
     : QObject(parent)
@@ -16,10 +31,33 @@ TextInjector::TextInjector(PasteKeystroke& paste, QObject* parent)
     m_restore.setSingleShot(true);
     m_restore.setInterval(restoreDelayMs);
     connect(&m_restore, &QTimer::timeout, this, &TextInjector::restore);
-    connect(QGuiApplication::clipboard(), &QClipboard::changed, this, &TextInjector::clipboardChanged);
+    m_modifierWait.setSingleShot(true);
+    m_modifierWait.setInterval(modifierWaitMs);
+    connect(&m_modifierWait, &QTimer::timeout, this, [this] {
+        qCWarning(lcInjector) << "modifiers still held: pasting anyway";
+        send();
+    });
+    setClipboard(std::make_unique<QtClipboard>());
 }
 
 TextInjector::~TextInjector() = default;
+
+void TextInjector::useClipboard(std::unique_ptr<Clipboard> clipboard)
+{
+    m_nextClipboard = std::move(clipboard);
+    if (!m_busy && !m_restore.isActive())
+        setClipboard(std::move(m_nextClipboard));
+}
+
+void TextInjector::setClipboard(std::unique_ptr<Clipboard> clipboard)
+{
+    m_clipboard = std::move(clipboard);
+    m_clipboard->onChangedElsewhere([this](QClipboard::Mode mode) { changedElsewhere(mode); });
+    for (Selection& s : m_selections) {
+        s.prefetched = false;
+        s.prefetchedContent = {};
+    }
+}
 
 TextInjector::Selection& TextInjector::selection(QClipboard::Mode mode)
 {
@@ -29,57 +67,87 @@ TextInjector::Selection& TextInjector::selection(QClipboard::Mode mode)
 void TextInjector::typeText(const QString& text)
 {
     m_queue.enqueue(text);
-    if (!m_awaitingRead)
+    if (!m_busy)
         pasteNext();
 }
 
 void TextInjector::prefetch()
 {
+    // A read ahead is only as good as the news that it went stale.
+    if (!m_clipboard->reportsChanges())
+        return;
     for (Selection& s : m_selections) {
-        if (s.held || s.prefetched)
+        if (s.held || s.prefetched || (s.mode == QClipboard::Selection && !m_clipboard->supportsSelection()))
             continue;
-        s.prefetchedText = personText(s);
-        s.prefetched = true;
+        m_clipboard->read(s.mode, [&s](ClipboardContent content) {
+            s.prefetchedContent = std::move(content);
+            s.prefetched = true;
+        });
     }
-}
-
-std::optional<QString> TextInjector::personText(Selection& s) const
-{
-    if (s.prefetched)
-        return s.prefetchedText;
-    const QMimeData* data = QGuiApplication::clipboard()->mimeData(s.mode);
-    if (data && data->hasText())
-        return data->text();
-    return std::nullopt;
 }
 
 void TextInjector::pasteNext()
 {
     if (m_queue.isEmpty()) {
+        m_busy = false;
         m_restore.start();
         return;
     }
+    m_busy = true;
     m_restore.stop();
     const QString text = m_queue.dequeue();
     const PasteMethod method = m_paste.methodForFocus();
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    const QClipboard::Mode mode = pastesFromPrimary(method) && clipboard->supportsSelection()
-        ? QClipboard::Selection
-        : QClipboard::Clipboard;
-    Selection& s = selection(mode);
-    if (!s.held) {
-        s.saved = personText(s);
+    Selection& s = selection(
+        pastesFromPrimary(method) && m_clipboard->supportsSelection() ? QClipboard::Selection
+                                                                       : QClipboard::Clipboard);
+    if (s.held) {
+        offer(s, text, method);
+    } else if (s.prefetched) {
+        s.saved = std::exchange(s.prefetchedContent, {});
         s.held = true;
+        offer(s, text, method);
+    } else {
+        m_clipboard->read(s.mode, [this, &s, text, method](ClipboardContent content) {
+            s.saved = std::move(content);
+            s.held = true;
+            offer(s, text, method);
+        });
     }
-    auto* data = new PasteMimeData(text);
-    m_ownChange = true;
-    clipboard->setMimeData(data, mode);
-    m_ownChange = false;
-    s.ours = data;
+}
 
+void TextInjector::offer(Selection& s, const QString& text, PasteMethod method)
+{
+    s.prefetched = false;
+    m_clipboard->offerText(s.mode, text, [this, method](bool offered) {
+        if (!offered) {
+            // The keystroke now would paste the person's own clipboard.
+            qCWarning(lcInjector) << "the clipboard refused the text: not pasted";
+            pasteNext();
+            return;
+        }
+        m_method = method;
+        m_awaitingModifiers = !m_paste.releasesHeldModifiers() && (m_modifiers & interferingModifiers(method));
+        if (m_awaitingModifiers)
+            m_modifierWait.start();
+        else
+            send();
+    });
+}
+
+void TextInjector::modifiersChanged(quint64 flags)
+{
+    m_modifiers = flags;
+    if (m_awaitingModifiers && !(flags & interferingModifiers(m_method)))
+        send();
+}
+
+void TextInjector::send()
+{
+    m_awaitingModifiers = false;
+    m_modifierWait.stop();
     m_awaitingRead = true;
-    data->arm([this] { pasteRead(); });
-    m_paste.send(method);
+    m_clipboard->notifyRead([this] { pasteRead(); });
+    m_paste.send(m_method);
     m_settle.start();
 }
 
@@ -89,42 +157,36 @@ void TextInjector::pasteRead()
         return;
     m_awaitingRead = false;
     m_settle.stop();
-    for (Selection& s : m_selections) {
-        if (s.ours)
-            s.ours->arm({});
-    }
+    m_clipboard->notifyRead({});
     pasteNext();
 }
 
 void TextInjector::restore()
 {
-    QClipboard* clipboard = QGuiApplication::clipboard();
+    auto pending = std::make_shared<int>(1);
+    auto finished = [this, pending] {
+        if (--*pending > 0)
+            return;
+        if (m_nextClipboard && !m_busy)
+            setClipboard(std::move(m_nextClipboard));
+        Q_EMIT clipboardRestored();
+    };
     for (Selection& s : m_selections) {
         if (!s.held)
             continue;
-        // Only over our own text: what the person copied since stays.
-        if (s.saved && s.ours && clipboard->mimeData(s.mode) == s.ours.data()) {
-            m_ownChange = true;
-            clipboard->setText(*s.saved, s.mode);
-            m_ownChange = false;
-        }
         s.held = false;
-        s.saved.reset();
-        s.prefetched = false;
+        ++*pending;
+        m_clipboard->restore(s.mode, std::exchange(s.saved, {}), finished);
     }
-    Q_EMIT clipboardRestored();
+    finished();
 }
 
-void TextInjector::clipboardChanged(QClipboard::Mode mode)
+void TextInjector::changedElsewhere(QClipboard::Mode mode)
 {
-    if (m_ownChange || (mode != QClipboard::Clipboard && mode != QClipboard::Selection))
-        return;
     Selection& s = selection(mode);
     s.prefetched = false;
-    s.prefetchedText.reset();
+    s.prefetchedContent = {};
     // The person copied something while our text was there: that is theirs now.
-    if (s.held && QGuiApplication::clipboard()->mimeData(mode) != s.ours.data()) {
-        s.held = false;
-        s.saved.reset();
-    }
+    s.held = false;
+    s.saved = {};
 }

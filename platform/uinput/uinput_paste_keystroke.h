@@ -20,6 +20,8 @@ public:
     // The problem behind a failed open() of the device, by its errno.
     static PlatformProblem problemForOpenError(int error);
     PasteMethod methodForFocus() const override { return PasteMethod::ControlV; }
+    // The kernel drops a release of a key that this device did not press.
+    bool releasesHeldModifiers() const override { return false; }
     bool send(PasteMethod method) override;
     QString backendName() const override;
 

@@ -16,7 +16,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "python3, python3-venv, python3-pip-whl, procps, fonts-noto-color-emoji")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk, pulseaudio | pipewire-pulse")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk, pulseaudio | pipewire-pulse, wl-clipboard")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "python3-pocketsphinx, pocketsphinx-en-us")
 # The udev rule of /dev/uinput takes effect at installation (reload and trigger).
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/resources/debian/postinst)

@@ -55,5 +55,6 @@ public:
     // the backend can see reads; an empty function disarms.
     virtual void notifyRead(std::function<void()> onRead) = 0;
     // Puts the person's content back, unless something else replaced our text meanwhile.
-    virtual void restore(QClipboard::Mode mode, const ClipboardContent& content, std::function<void()> done) = 0;
+    virtual void restore(QClipboard::Mode mode, const ClipboardContent& content, std::function<void()> done)
+        = 0;
 };

@@ -4,9 +4,9 @@
 #include "platform/platform_log.h"
 #include "platform/pulse/pulse_recorder.h"
 #include "platform/uinput/uinput_paste_keystroke.h"
-#include "platform/x11/x11_key_monitor.h"
 #include "platform/wayland/data_control_probe.h"
 #include "platform/wayland/wl_clipboard.h"
+#include "platform/x11/x11_key_monitor.h"
 #include "platform/x11/xtest_paste_keystroke.h"
 
 #include <QStandardPaths>

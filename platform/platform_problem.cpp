@@ -89,8 +89,9 @@ QString problemMessage(PlatformProblem problem, bool ruleInstalled)
     case PlatformProblem::UinputFailed:
         return QStringLiteral("内核拒绝在 /dev/uinput 上创建虚拟键盘，") + noPaste;
     case PlatformProblem::WlClipboardMissing:
-        return QStringLiteral("原生 Wayland 窗口收不到后台程序通过 XWayland 设置的剪贴板，识别出的文字不能粘贴到这些窗口。"
-                              "请安装 wl-clipboard：sudo apt install wl-clipboard，然后重新启动 Parlix。");
+        return QStringLiteral(
+            "原生 Wayland 窗口收不到后台程序通过 XWayland 设置的剪贴板，识别出的文字不能粘贴到这些窗口。"
+            "请安装 wl-clipboard：sudo apt install wl-clipboard，然后重新启动 Parlix。");
     }
     return {};
 }

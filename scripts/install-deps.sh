@@ -10,14 +10,14 @@ BUILD_PACKAGES=(
   clang-format clang-tidy
 )
 RUNTIME_PACKAGES=(
-  fonts-noto-color-emoji fonts-noto-cjk python3 python3-venv procps lsof
+  fonts-noto-color-emoji fonts-noto-cjk python3 python3-venv procps lsof wl-clipboard
 )
 TEST_PACKAGES=(
   xvfb xauth xdotool xclip trayer x11-apps x11-utils x11-xkb-utils imagemagick
   pulseaudio pulseaudio-utils espeak-ng sox python3-tk
   python3-pocketsphinx pocketsphinx-en-us dpkg-dev file xterm
   locales-all
-  sway xwayland wl-clipboard weston
+  sway xwayland weston
 )
 
 # Only for the fuzz targets (cmake --preset fuzz).

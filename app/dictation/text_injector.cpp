@@ -1,7 +1,7 @@
 #include "app/dictation/text_injector.h"
 
-#include "platform/key_event.h"
 #include "app/dictation/qt_clipboard.h"
+#include "platform/key_event.h"
 
 #include <QLoggingCategory>
 
@@ -97,9 +97,9 @@ void TextInjector::pasteNext()
     m_restore.stop();
     const QString text = m_queue.dequeue();
     const PasteMethod method = m_paste.methodForFocus();
-    Selection& s = selection(
-        pastesFromPrimary(method) && m_clipboard->supportsSelection() ? QClipboard::Selection
-                                                                       : QClipboard::Clipboard);
+    Selection& s
+        = selection(pastesFromPrimary(method) && m_clipboard->supportsSelection() ? QClipboard::Selection
+                                                                                  : QClipboard::Clipboard);
     if (s.held) {
         offer(s, text, method);
     } else if (s.prefetched) {
@@ -126,7 +126,8 @@ void TextInjector::offer(Selection& s, const QString& text, PasteMethod method)
             return;
         }
         m_method = method;
-        m_awaitingModifiers = !m_paste.releasesHeldModifiers() && (m_modifiers & interferingModifiers(method));
+        m_awaitingModifiers
+            = !m_paste.releasesHeldModifiers() && (m_modifiers & interferingModifiers(method));
         if (m_awaitingModifiers)
             m_modifierWait.start();
         else

@@ -10,7 +10,6 @@
 #include <array>
 #include <memory>
 
-
 // Puts text into the focused application through the clipboard (PRIMARY for the xterm
 // family) and the paste keystroke, then gives the person's own content back. GUI thread.
 //

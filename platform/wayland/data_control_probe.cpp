@@ -69,8 +69,8 @@ void DataControlProbe::readMessages()
         if (object == kRegistry && opcode == kGlobalEvent && size >= 16) {
             // global(name, interface, version); the string's length counts its NUL.
             const qsizetype length = word(message, 12);
-            const QByteArray interface
-                = length > 0 && 16 + length <= size ? message.mid(16, length - 1) : QByteArray();
+            const QByteArray interface = length > 0 && 16 + length <= size ? message.mid(16, length - 1)
+                                                                           : QByteArray();
             if (interface == "zwlr_data_control_manager_v1" || interface == "ext_data_control_manager_v1")
                 m_offered = true;
         } else if (object == kSyncCallback && opcode == kDoneEvent) {

@@ -35,9 +35,9 @@ void WlClipboard::read(QClipboard::Mode, std::function<void(ClipboardContent)> d
 {
     run({m_paste, {QStringLiteral("--list-types")}, {}, [this, done](bool ok, const QByteArray& output) {
              // Nothing offered: wl-paste says so on stderr and fails.
-             const QString type = ok ? keptClipboardType(QString::fromUtf8(output).split(
-                                      QLatin1Char('\n'), Qt::SkipEmptyParts))
-                                     : QString();
+             const QString type = ok
+                 ? keptClipboardType(QString::fromUtf8(output).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+                 : QString();
              if (type.isEmpty()) {
                  done({});
                  return;
@@ -55,10 +55,10 @@ void WlClipboard::offerText(QClipboard::Mode, const QString& text, std::function
     // wl-copy leaves once its selection is set, and a child of its own serves it.
     const QByteArray data = text.toUtf8();
     run({m_copy, {QStringLiteral("--type"), kTextType}, data, [this, data, done](bool ok, const QByteArray&) {
-        if (ok)
-            m_offered = data;
-        done(ok);
-    }});
+             if (ok)
+                 m_offered = data;
+             done(ok);
+         }});
 }
 
 void WlClipboard::restore(QClipboard::Mode, const ClipboardContent& content, std::function<void()> done)
@@ -122,7 +122,7 @@ void WlClipboard::finish(QProcess* process, bool ok)
     const QByteArray output = process->readAllStandardOutput();
     if (!ok) // also an empty clipboard
         qCDebug(lcPlatform) << "wl-clipboard:" << process->program() << process->arguments()
-                              << process->readAllStandardError().trimmed();
+                            << process->readAllStandardError().trimmed();
     process->deleteLater();
     // The step may queue its follow-up ahead of the rest before the next one starts.
     auto done = std::move(m_runningDone);

@@ -1,45 +1,112 @@
 #include "app/dictation/text_injector.h"
+#include "platform/key_event.h"
 #include "platform/paste_keystroke.h"
+#include "platform/platform_factory.h"
 
+#include <QBuffer>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QImage>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QtTest>
+#include <pwd.h>
+#include <unistd.h>
 
 namespace {
 
-// Reads the X clipboard as another application (our event loop serves it), or owns it.
-QString xclip(const QByteArray& input = QByteArray())
+QByteArray run(const QString& program, const QStringList& arguments, const QByteArray& input = {})
 {
-    QProcess xclip;
-    QSignalSpy done(&xclip, &QProcess::finished);
-    xclip.start(QStringLiteral("xclip"), {"-selection", "clipboard", input.isNull() ? "-o" : "-i"});
-    xclip.write(input);
-    xclip.closeWriteChannel();
-    return done.wait(5000) ? QString::fromUtf8(xclip.readAllStandardOutput()) : "<no answer>";
+    QProcess process;
+    QSignalSpy done(&process, &QProcess::finished);
+    process.start(program, arguments);
+    process.write(input);
+    process.closeWriteChannel();
+    return done.wait(5000) ? process.readAllStandardOutput() : "<no answer>";
 }
 
-// A target application: at each keystroke it reads the clipboard, a moment later, in a
+// A headless sway, as "nobody" when we are root: sway refuses to run as root.
+class HeadlessSway {
+public:
+    QString socket; // empty when sway could not start
+    HeadlessSway()
+    {
+        const QString rt = m_dir.filePath(QStringLiteral("rt"));
+        if (QStandardPaths::findExecutable(QStringLiteral("sway")).isEmpty() || !QDir().mkdir(rt))
+            return;
+        QFile(rt).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFile(m_dir.path()).setPermissions(QFile(m_dir.path()).permissions() | QFileDevice::ExeOther);
+        QStringList command {QStringLiteral("sway"), QStringLiteral("-c"), QStringLiteral("/dev/null")};
+        if (::geteuid() == 0) {
+            const passwd* nobody = ::getpwnam("nobody");
+            if (!nobody || ::chown(QFile::encodeName(rt).constData(), nobody->pw_uid, nobody->pw_gid) != 0)
+                return;
+            command = QStringList {QStringLiteral("setpriv"), QStringLiteral("--reuid=nobody"),
+                          QStringLiteral("--regid=nogroup"), QStringLiteral("--clear-groups")}
+                + command;
+        }
+        QProcessEnvironment env;
+        env.insert(QStringLiteral("PATH"), qEnvironmentVariable("PATH"));
+        env.insert(QStringLiteral("HOME"), m_dir.path());
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), rt);
+        env.insert(QStringLiteral("WLR_BACKENDS"), QStringLiteral("headless"));
+        env.insert(QStringLiteral("WLR_LIBINPUT_NO_DEVICES"), QStringLiteral("1"));
+        env.insert(QStringLiteral("WLR_RENDERER"), QStringLiteral("pixman"));
+        m_sway.setProcessEnvironment(env);
+        m_sway.start(command.takeFirst(), command);
+        const QString path = rt + QStringLiteral("/wayland-1");
+        if (QTest::qWaitFor(
+                [&] { return QFile::exists(path) || m_sway.state() == QProcess::NotRunning; }, 10000)
+            && m_sway.state() == QProcess::Running)
+            socket = path;
+    }
+    ~HeadlessSway()
+    {
+        m_sway.terminate();
+        m_sway.waitForFinished(3000);
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_sway;
+};
+
+// A target application: at each keystroke it reads the clipboard a moment later, in a
 // process of its own, as a real window does.
 class ReadingPaste : public PasteKeystroke {
 public:
+    QStringList reader;
     QStringList pasted;
     int sent = 0;
+    bool releases = true;
     bool canSend() const override { return true; }
     PasteMethod methodForFocus() const override { return PasteMethod::ControlV; }
+    bool releasesHeldModifiers() const override { return releases; }
     bool send(PasteMethod) override
     {
         ++sent;
-        auto* reader = new QProcess;
-        QObject::connect(reader, &QProcess::finished, reader, [this, reader] {
-            pasted << QString::fromUtf8(reader->readAllStandardOutput());
-            reader->deleteLater();
+        if (reader.isEmpty())
+            return true;
+        auto* process = new QProcess;
+        QObject::connect(process, &QProcess::finished, process, [this, process] {
+            pasted << QString::fromUtf8(process->readAllStandardOutput());
+            process->deleteLater();
         });
-        reader->start(QStringLiteral("sh"), {"-c", "sleep 0.05; exec xclip -selection clipboard -o"});
+        process->start(QStringLiteral("sh"), QStringList {"-c", "sleep 0.05; exec \"$@\"", "sh"} + reader);
         return true;
     }
     QString backendName() const override { return {}; }
 };
+
+QByteArray pngBytes()
+{
+    QImage image(4, 3, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return buffer.data();
+}
 
 } // namespace
 
@@ -47,25 +114,103 @@ class TextInjectorTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    // Three dictations finishing together: each target reads its own text, in order; the
-    // person's text is never pasted and comes back once, after the last paste.
-    void pastesInOrderAndGivesTheTextBack()
+    void pastesInOrderAndGivesTheContentBack_data()
     {
-        if (qEnvironmentVariableIsEmpty("DISPLAY") || QStandardPaths::findExecutable("xclip").isEmpty())
-            QSKIP("needs an X server and xclip");
-        xclip("keep me"); // forks a server that owns the selection
-        QTRY_COMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("keep me"));
+        QTest::addColumn<bool>("wayland");
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("X11, Qt's clipboard") << false << "text/plain" << QByteArray("keep me");
+        QTest::newRow("sway, wl-clipboard, text")
+            << true << "text/plain;charset=utf-8" << QByteArray("keep me");
+        QTest::newRow("sway, wl-clipboard, image") << true << "image/png" << pngBytes();
+    }
+    // Three dictations finishing together: a native client reads each text, in order; the
+    // person's content is never pasted and comes back once, after the last paste.
+    void pastesInOrderAndGivesTheContentBack()
+    {
+        QFETCH(bool, wayland);
+        QFETCH(QString, type);
+        QFETCH(QByteArray, content);
         ReadingPaste paste;
         TextInjector injector(paste);
+        QStringList copy;
+        QStringList paste_;
+        std::optional<HeadlessSway> sway;
+        if (wayland) {
+            if (QStandardPaths::findExecutable("wl-copy").isEmpty())
+                QSKIP("needs wl-clipboard");
+            sway.emplace();
+            if (sway->socket.isEmpty())
+                QSKIP("sway cannot start here");
+            qputenv("WAYLAND_DISPLAY", sway->socket.toUtf8());
+            bool chosen = false;
+            QObject context;
+            findSessionClipboard(SessionKind::Wayland, &context, [&](ClipboardChoice choice) {
+                QVERIFY(choice.clipboard); // sway offers data-control
+                injector.useClipboard(std::move(choice.clipboard));
+                chosen = true;
+            });
+            QTRY_VERIFY(chosen);
+            copy = QStringList {"wl-copy", "--type", type};
+            paste_ = QStringList {"wl-paste", "--no-newline", "--type", type};
+        } else {
+            if (qEnvironmentVariableIsEmpty("DISPLAY") || QStandardPaths::findExecutable("xclip").isEmpty())
+                QSKIP("needs an X server and xclip");
+            copy = QStringList {"xclip", "-selection", "clipboard", "-i"};
+            paste_ = QStringList {"xclip", "-selection", "clipboard", "-o"};
+        }
+        paste.reader = paste_.mid(0, paste_.size() - (wayland ? 2 : 0)); // as text
+        run(copy.takeFirst(), copy, content); // a process of its own owns the selection
+        if (!wayland)
+            QTRY_COMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("keep me"));
         QSignalSpy restored(&injector, &TextInjector::clipboardRestored);
         injector.prefetch();
         for (const char* text : {"听写的文字", "two", "three"})
             injector.typeText(QString::fromUtf8(text));
-        QCOMPARE(paste.sent, 1); // the others wait for the first read
-        QVERIFY(restored.wait(5000));
+        QCOMPARE(paste.sent, wayland ? 0 : 1); // the others wait for the first read
+        QVERIFY(restored.wait(8000));
         QCOMPARE(paste.pasted, (QStringList {"听写的文字", "two", "three"}));
-        QCOMPARE(xclip(), QStringLiteral("keep me"));
+        QCOMPARE(run(paste_.takeFirst(), paste_), content);
         QCOMPARE(restored.size(), 1);
+        qunsetenv("WAYLAND_DISPLAY");
+    }
+
+    void waitsForTheHeldModifiers_data()
+    {
+        QTest::addColumn<bool>("releases"); // the keystroke lifts them itself
+        QTest::addColumn<quint64>("held");
+        QTest::addColumn<bool>("letGo");
+        QTest::addColumn<int>("sentAtOnce");
+        using namespace ModifierFlag;
+        QTest::newRow("Shift held, then let go") << false << Shift << true << 0;
+        QTest::newRow("Super and Alt held on") << false << (Command | Alternate) << false << 0;
+        QTest::newRow("Ctrl is the paste's own") << false << Control << false << 1;
+        QTest::newRow("the keystroke lifts them") << true << Shift << false << 1;
+    }
+    // Where the keystroke cannot lift them, the paste waits for the person's modifiers, at
+    // most modifierWaitMs; the next text waits behind it.
+    void waitsForTheHeldModifiers()
+    {
+        QFETCH(bool, releases);
+        QFETCH(quint64, held);
+        QFETCH(bool, letGo);
+        QFETCH(int, sentAtOnce);
+        ReadingPaste paste;
+        paste.releases = releases;
+        TextInjector injector(paste);
+        injector.modifiersChanged(held | ModifierFlag::SecondaryFn);
+        injector.typeText(QStringLiteral("one"));
+        injector.typeText(QStringLiteral("two"));
+        QCOMPARE(paste.sent, sentAtOnce);
+        QElapsedTimer waited;
+        waited.start();
+        if (letGo) {
+            QTest::qWait(100);
+            injector.modifiersChanged(ModifierFlag::SecondaryFn);
+            QCOMPARE(paste.sent, 1);
+        }
+        QTRY_COMPARE(paste.sent, 2);
+        QCOMPARE(waited.elapsed() >= TextInjector::modifierWaitMs, sentAtOnce == 0 && !letGo);
     }
 };
 

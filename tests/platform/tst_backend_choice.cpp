@@ -1,12 +1,10 @@
 #include "app/platform_notice.h"
 #include "platform/evdev/evdev_key_monitor.h"
 #include "platform/platform_factory.h"
-#include "platform/uinput/uinput_paste_keystroke.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-#include <cerrno>
 
 Q_DECLARE_METATYPE(std::optional<PlatformProblem>)
 
@@ -117,23 +115,6 @@ private Q_SLOTS:
         QCOMPARE(EvdevKeyMonitor::problemOf({true, nodes, denied, keyboards}), problem);
     }
 
-    void uinputOpenErrors_data()
-    {
-        QTest::addColumn<int>("error");
-        QTest::addColumn<PlatformProblem>("problem");
-        QTest::newRow("EACCES") << EACCES << PlatformProblem::UinputUnwritable;
-        QTest::newRow("EPERM") << EPERM << PlatformProblem::UinputUnwritable;
-        QTest::newRow("ENOENT") << ENOENT << PlatformProblem::UinputMissing;
-        QTest::newRow("ENODEV") << ENODEV << PlatformProblem::UinputMissing;
-        QTest::newRow("EBUSY") << EBUSY << PlatformProblem::UinputFailed;
-    }
-    void uinputOpenErrors()
-    {
-        QFETCH(int, error);
-        QFETCH(PlatformProblem, problem);
-        QCOMPARE(UinputPasteKeystroke::problemForOpenError(error), problem);
-    }
-
     void notices_data()
     {
         QTest::addColumn<QList<PlatformProblem>>("problems");
@@ -152,9 +133,11 @@ private Q_SLOTS:
             << QList {PlatformProblem::UinputUnwritable} << true << "Parlix 不能自动粘贴"
             << QStringList {"udev 规则已安装", "注销并重新登录", "Ctrl+V"}
             << QStringList {"⚠️ 不能自动粘贴: 无权写入 /dev/uinput"};
-        QTest::newRow("module not loaded") << QList {PlatformProblem::UinputMissing} << true
-                                           << "Parlix 不能自动粘贴" << QStringList {"sudo modprobe uinput"}
-                                           << QStringList {"⚠️ 不能自动粘贴: 没有 /dev/uinput"};
+        QTest::newRow("module not loaded, no wl-clipboard")
+            << QList {PlatformProblem::UinputMissing, PlatformProblem::WlClipboardMissing} << true
+            << "Parlix 不能自动粘贴" << QStringList {"sudo modprobe uinput", "sudo apt install wl-clipboard"}
+            << QStringList {"⚠️ 不能自动粘贴: 没有 /dev/uinput",
+                   "⚠️ 不能粘贴到 Wayland 窗口: 需要安装 wl-clipboard"};
         QTest::newRow("no keyboard") << QList {PlatformProblem::NoKeyboards} << false
                                      << "Parlix 的触发键不可用" << QStringList {"没有可读取的键盘"}
                                      << QStringList {"⚠️ 触发键不可用: 没有找到键盘"};

@@ -63,7 +63,6 @@ private Q_SLOTS:
     {
         if (qEnvironmentVariableIsEmpty("PULSE_SERVER") || qEnvironmentVariableIsEmpty("PARLIX_MIC_QUEUE"))
             QSKIP("needs the test session's PulseAudio and microphone queue");
-        QTemporaryDir dir;
         const QString raw
             = QDir(qEnvironmentVariable("PARLIX_MIC_QUEUE")).filePath(QStringLiteral("tst.raw"));
         const QString speak
@@ -87,8 +86,7 @@ private Q_SLOTS:
 
         const auto u32 = [&](int at) { return qFromLittleEndian<quint32>(b.constData() + at); };
         QVERIFY(b.startsWith("RIFF") && u32(4) == b.size() - 8 && u32(40) == b.size() - 44);
-        QVERIFY2(b.size() - 44 >= captured,
-            qPrintable(QStringLiteral("%1 < %2").arg(b.size() - 44).arg(captured)));
+        QVERIFY(b.size() - 44 >= captured);
         // "WAVEfmt ", PCM mono 16 kHz 16-bit, "data"
         QCOMPARE(b.mid(8, 32).toHex(),
             QByteArray("57415645666d74201000000001000100803e0000007d00000200100064617461"));

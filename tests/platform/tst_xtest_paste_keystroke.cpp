@@ -1,12 +1,8 @@
 #include "platform/x11/x11_key_monitor.h"
 #include "platform/x11/xtest_paste_keystroke.h"
 
-#include <QApplication>
-#include <QClipboard>
-#include <QProcess>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QtTest>
+#include <QtWidgets>
 
 class TestXTestPasteKeystroke : public QObject {
     Q_OBJECT

@@ -2,15 +2,8 @@
 #include "server_fixture.h"
 #include "stub_http_server.h"
 
-#include <QElapsedTimer>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QTest>
-#include <QTimer>
+#include <QtNetwork>
+#include <QtTest>
 #include <csignal>
 #include <cstdio>
 

@@ -1,12 +1,7 @@
 #include "settings/launch_at_login.h"
 #include "settings/settings.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QtTest>
 
 // Runs against the real autostart folder of the test's private XDG_CONFIG_HOME.
 class TestLaunchAtLogin : public QObject {

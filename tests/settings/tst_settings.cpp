@@ -2,10 +2,7 @@
 #include "settings/settings.h"
 #include "text/text_post_processor.h"
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QtTest>
 #include <csignal>
 #include <limits>
 #include <memory>

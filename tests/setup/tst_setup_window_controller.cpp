@@ -2,15 +2,8 @@
 #include "settings/settings.h"
 #include "setup/setup_window_controller.h"
 
-#include <QApplication>
-#include <QComboBox>
-#include <QDir>
-#include <QLabel>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
+#include <QtTest>
+#include <QtWidgets>
 
 using Kind = ServerStatus::Kind;
 

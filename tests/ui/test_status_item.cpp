@@ -2,12 +2,8 @@
 #include "settings/settings.h"
 #include "ui/status_item.h"
 
-#include <QAction>
-#include <QApplication>
-#include <QMenu>
-#include <QSignalSpy>
-#include <QTest>
-#include <QWidget>
+#include <QtTest>
+#include <QtWidgets>
 
 class TestStatusItem : public QObject {
     Q_OBJECT

@@ -1,10 +1,8 @@
 #include "contrast.h"
 #include "ui/status_title.h"
 
-#include <QGuiApplication>
-#include <QImage>
-#include <QPainter>
-#include <QTest>
+#include <QtGui>
+#include <QtTest>
 
 // Pairs of pixels of the icon, as seen on the panel, a stroke apart (a sixteenth of the
 // icon) that differ by at least 3:1, what the eye needs to make out small shapes; counted

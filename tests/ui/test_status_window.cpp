@@ -1,9 +1,7 @@
 #include "ui/status_window.h"
 
-#include <QGuiApplication>
-#include <QLineEdit>
-#include <QProcess>
-#include <QTest>
+#include <QtTest>
+#include <QtWidgets>
 
 class TestStatusWindow : public QObject {
     Q_OBJECT

@@ -104,26 +104,6 @@ class Parlix:
         self.proc.stdout.close()
 
 
-class Receiver:
-    """The Tk window of tests/tools/tk_receiver.py, which takes the keyboard focus."""
-
-    def __init__(self):
-        self.out = os.path.join(tempfile.mkdtemp(prefix="parlix-receiver-"), "content.txt")
-        self.proc = subprocess.Popen(["/usr/bin/python3", os.path.join(HERE, "..", "tools", "tk_receiver.py"),
-                                      "receiver", self.out], stdin=subprocess.PIPE, stdout=subprocess.DEVNULL)
-        assert wait_until(lambda: os.path.exists(self.out), 10), "receiver window did not start"
-
-    def text(self):
-        with open(self.out, encoding="utf-8") as f:
-            return f.read()
-
-    def stop(self):
-        self.proc.terminate()
-        self.proc.wait()
-        self.proc.stdin.close()
-        shutil.rmtree(os.path.dirname(self.out), ignore_errors=True)
-
-
 class DesktopTest(unittest.TestCase):
     """A test on the desktop of tests/tools/test-session.sh with a private home; whatever it
     starts through keep() is stopped after it, the latest first."""
@@ -146,13 +126,22 @@ class DesktopTest(unittest.TestCase):
         self.assertTrue(self.parlix.wait_for_line(line, timeout), self.parlix.output())
 
     def open_receiver(self):
-        self.receiver = self.keep(Receiver())
+        """The window of tests/tools/tk_receiver.py, which takes the keyboard focus."""
+        self.received = os.path.join(self.home.root, "received.txt")
+        receiver = subprocess.Popen(["/usr/bin/python3", os.path.join(HERE, "..", "tools", "tk_receiver.py"),
+                                     "receiver", self.received], stdin=subprocess.PIPE, stdout=subprocess.DEVNULL)
+        self.addCleanup(lambda: (receiver.stdin.close(), receiver.wait()))
+        self.assertTrue(wait_until(lambda: os.path.exists(self.received), 10), "receiver window did not start")
+
+    def typed(self):
+        with open(self.received, encoding="utf-8") as f:
+            return f.read()
 
     def expect_typed(self, predicate, timeout=20):
         """predicate: a text the receiver must hold, or a test of all it holds."""
         test = predicate if callable(predicate) else lambda text: predicate in text
-        self.assertTrue(wait_until(lambda: test(self.receiver.text()), timeout),
-                        f"receiver holds {self.receiver.text()!r}\n{self.parlix.output()}")
+        self.assertTrue(wait_until(lambda: test(self.typed()), timeout),
+                        f"receiver holds {self.typed()!r}\n{self.parlix.output()}")
 
     def expect_totals(self, recognitions, characters):
         settings = wait_until(lambda: self.home.read_settings().get("totalRecognitions") == str(recognitions)

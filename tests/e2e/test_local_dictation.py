@@ -67,7 +67,7 @@ class LocalDictation(h.DesktopTest):
         time.sleep(2.5)  # the readiness poll (every 2 s) lets recordings in
         h.dictate(taps=1)
         self.expect_typed(english, 30)
-        self.assertNotIn("我用", self.receiver.text())
+        self.assertNotIn("我用", self.typed())
         self.assertNotIn("translationServerURL", self.expect_totals(1, len(english)))
 
 

@@ -43,7 +43,7 @@ class RemoteDictation(h.DesktopTest):
         self.assertEqual(self.engine.requests.qsize(), 1)
         sent = json.loads(self.engine.requests.get()[2])
         self.assertEqual((sent["target"], sent["q"]), ("en", CLEANED))
-        self.assertNotIn("我用", self.receiver.text())
+        self.assertNotIn("我用", self.typed())
 
     def test_translation_engine_down_types_the_untranslated_text(self):
         self.engine.stop()
@@ -102,7 +102,7 @@ class RemoteDictation(h.DesktopTest):
         h.dictate()
         self.expect_typed("乙")
         time.sleep(0.5)
-        self.assertEqual(self.receiver.text(), "甲乙")  # never the person's clipboard
+        self.assertEqual(self.typed(), "甲乙")  # never the person's clipboard
         self.assertTrue(h.wait_until(lambda: h.clipboard() == "the user's own clipboard", 3))
 
 

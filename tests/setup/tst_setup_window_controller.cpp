@@ -24,10 +24,8 @@ struct SetupTestBench {
         QDir(APP_SUPPORT_PATH()).removeRecursively();
         qputenv("PARLIX_RESOURCES_DIR", resources.path().toUtf8());
         qputenv("PARLIX_PYTHON_RELEASE", resources.filePath(u"release"_qs).toUtf8());
-        qputenv("PARLIX_SYSTEM_PYTHON", resources.filePath(u"python3"_qs).toUtf8());
+        qputenv("PARLIX_SYSTEM_PYTHON", PARLIX_TEST_SOURCE_DIR "/server/standin_python.sh");
         qputenv("PARLIX_PYTHON_STANDIN", "fail");
-        QFile::copy(QStringLiteral(PARLIX_TEST_SOURCE_DIR "/setup/standins/python3"),
-            resources.filePath(u"python3"_qs));
     }
     ~SetupTestBench() { QFile(resources.filePath(u"release"_qs)).open(QIODevice::WriteOnly); }
 
@@ -78,7 +76,7 @@ private Q_SLOTS:
             << u"drop"_qs << u"首次使用需要下载模型（约 2GB） | 下载并安装"_qs << QString();
         QTest::newRow("environment creation failed")
             << u"fail"_qs << u"❌ 出错了 | 重试"_qs
-            << u"创建 Python 环境失败\nError: [Errno 28] No space left on device\nwhile"_qs;
+            << u"创建 Python 环境失败\nError: ensurepip is not available.\n  apt install"_qs;
         // Progress, then ready; "重试" must not finish the setup that the ready offered.
         QTest::newRow("server error after ready") << u"ready"_qs << u"❌ 出错了 | 重试"_qs << u"端口被占用"_qs;
     }

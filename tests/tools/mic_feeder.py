@@ -9,41 +9,26 @@ import time
 
 CHUNK = 640  # 20 ms at 16 kHz, 16-bit mono
 
-
-def main() -> None:
-    fifo, queue = sys.argv[1], sys.argv[2]
-    for _ in range(200):
-        if os.path.exists(fifo):
-            break
-        time.sleep(0.05)
-    out = open(fifo, "wb", buffering=0)
-    silence = bytes(CHUNK)
-    current = None
-    current_path = None
-    next_tick = time.monotonic()
-    while True:
-        if current is None:
-            names = sorted(n for n in os.listdir(queue) if n.endswith(".raw"))
-            if names:
-                current_path = os.path.join(queue, names[0])
-                current = open(current_path, "rb")
-        chunk = silence
-        if current is not None:
-            data = current.read(CHUNK)
-            if len(data) < CHUNK:
-                current.close()
-                os.unlink(current_path)
-                current = None
-                data += bytes(CHUNK - len(data))
-            chunk = data
-        out.write(chunk)
-        next_tick += 0.02
-        delay = next_tick - time.monotonic()
-        if delay > 0:
-            time.sleep(delay)
-        else:
-            next_tick = time.monotonic()
-
-
-if __name__ == "__main__":
-    main()
+fifo, queue = sys.argv[1], sys.argv[2]
+for _ in range(200):
+    if os.path.exists(fifo):
+        break
+    time.sleep(0.05)
+out = open(fifo, "wb", buffering=0)
+current, next_tick = None, time.monotonic()
+while True:
+    names = [] if current else sorted(n for n in os.listdir(queue) if n.endswith(".raw"))
+    if names:
+        current = open(os.path.join(queue, names[0]), "rb")
+    chunk = current.read(CHUNK) if current else b""
+    if current and len(chunk) < CHUNK:
+        current.close()
+        os.unlink(current.name)
+        current = None
+    out.write(chunk + bytes(CHUNK - len(chunk)))
+    next_tick += 0.02
+    delay = next_tick - time.monotonic()
+    if delay > 0:
+        time.sleep(delay)
+    else:
+        next_tick = time.monotonic()

@@ -9,7 +9,8 @@ int main(int argc, char* argv[])
 {
     // In a Wayland session Qt speaks X11 to XWayland where it can: compositors hand the
     // clipboard only to a focused Wayland client, and a tray application never has the
-    // focus; XWayland's clipboard reaches native windows. Overlays keep their place too.
+    // focus; where the compositor offers no data-control protocol for wl-clipboard,
+    // XWayland's clipboard is the one left. Overlays keep their place too.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY")
         && sessionKind(SessionEnvironment::current()) == SessionKind::Wayland)
         qputenv("QT_QPA_PLATFORM", "xcb");

@@ -117,28 +117,34 @@ private Q_SLOTS:
     void pastesInOrderAndGivesTheContentBack_data()
     {
         QTest::addColumn<bool>("wayland");
-        QTest::addColumn<QString>("type");
+        QTest::addColumn<QStringList>("copy"); // the person's copy, then its read
+        QTest::addColumn<QStringList>("read");
         QTest::addColumn<QByteArray>("content");
-        QTest::newRow("X11, Qt's clipboard") << false << "text/plain" << QByteArray("keep me");
+        const QStringList xclip {"xclip", "-selection", "clipboard"};
+        const QStringList png {"--type", "image/png"};
+        QTest::newRow("X11, Qt's clipboard")
+            << false << xclip + QStringList {"-i"} << xclip + QStringList {"-o"} << QByteArray("keep me");
         QTest::newRow("sway, wl-clipboard, text")
-            << true << "text/plain;charset=utf-8" << QByteArray("keep me");
-        QTest::newRow("sway, wl-clipboard, image") << true << "image/png" << pngBytes();
+            << true << QStringList {"wl-copy"} << QStringList {"wl-paste", "-n"} << QByteArray("keep me");
+        QTest::newRow("sway, wl-clipboard, image")
+            << true << QStringList {"wl-copy"} + png << QStringList {"wl-paste", "-n"} + png << pngBytes();
     }
     // Three dictations finishing together: a native client reads each text, in order; the
     // person's content is never pasted and comes back once, after the last paste.
     void pastesInOrderAndGivesTheContentBack()
     {
         QFETCH(bool, wayland);
-        QFETCH(QString, type);
+        QFETCH(QStringList, copy);
+        QFETCH(QStringList, read);
         QFETCH(QByteArray, content);
+        if (QStandardPaths::findExecutable(copy[0]).isEmpty()
+            || (!wayland && qEnvironmentVariableIsEmpty("DISPLAY")))
+            QSKIP("needs an X server and xclip, or wl-clipboard");
         ReadingPaste paste;
+        paste.reader = wayland ? read.mid(0, 2) : read; // as text
         TextInjector injector(paste);
-        QStringList copy;
-        QStringList paste_;
         std::optional<HeadlessSway> sway;
         if (wayland) {
-            if (QStandardPaths::findExecutable("wl-copy").isEmpty())
-                QSKIP("needs wl-clipboard");
             sway.emplace();
             if (sway->socket.isEmpty())
                 QSKIP("sway cannot start here");
@@ -151,15 +157,7 @@ private Q_SLOTS:
                 chosen = true;
             });
             QTRY_VERIFY(chosen);
-            copy = QStringList {"wl-copy", "--type", type};
-            paste_ = QStringList {"wl-paste", "--no-newline", "--type", type};
-        } else {
-            if (qEnvironmentVariableIsEmpty("DISPLAY") || QStandardPaths::findExecutable("xclip").isEmpty())
-                QSKIP("needs an X server and xclip");
-            copy = QStringList {"xclip", "-selection", "clipboard", "-i"};
-            paste_ = QStringList {"xclip", "-selection", "clipboard", "-o"};
         }
-        paste.reader = paste_.mid(0, paste_.size() - (wayland ? 2 : 0)); // as text
         run(copy.takeFirst(), copy, content); // a process of its own owns the selection
         if (!wayland)
             QTRY_COMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("keep me"));
@@ -170,7 +168,7 @@ private Q_SLOTS:
         QCOMPARE(paste.sent, wayland ? 0 : 1); // the others wait for the first read
         QVERIFY(restored.wait(8000));
         QCOMPARE(paste.pasted, (QStringList {"听写的文字", "two", "three"}));
-        QCOMPARE(run(paste_.takeFirst(), paste_), content);
+        QCOMPARE(run(read.takeFirst(), read), content);
         QCOMPARE(restored.size(), 1);
         qunsetenv("WAYLAND_DISPLAY");
     }

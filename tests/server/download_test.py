@@ -14,7 +14,6 @@ from fake_hub import FakeHub, Report
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "stubs"))  # no install step
 
 FILES = {"config.yaml": b"model: FunASRNano\n", "model.pt": os.urandom(300_000), "sub/tokens.txt": b"a\nb\n"}
-MODEL = "FunAudioLLM/Fun-ASR-Nano-2512"
 
 
 class DownloadTest(unittest.TestCase):

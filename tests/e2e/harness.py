@@ -210,16 +210,10 @@ def open_settings_window():
 
 
 def processes_matching(text):
-    found = []
-    for pid in filter(str.isdigit, os.listdir("/proc")):
-        try:
-            with open(f"/proc/{pid}/cmdline", "rb") as f:
-                cmd = f.read().replace(b"\0", b" ").decode("utf-8", "replace")
-        except OSError:
-            continue
-        if text in cmd and "harness" not in cmd and int(pid) != os.getpid():
-            found.append((int(pid), cmd))
-    return found
+    """(pid, command line) of each process whose command line holds text."""
+    out = subprocess.run(["pgrep", "-af", text], capture_output=True, text=True).stdout
+    found = [(int(pid), cmd) for pid, _, cmd in (line.partition(" ") for line in out.splitlines())]
+    return [p for p in found if p[0] != os.getpid()]
 
 
 def server_processes():

@@ -63,6 +63,10 @@ def report_typed(typed, expected):
     print(f"typed failed replies:   {len(failed)}")
     exact = typed == "".join(expected)
     print(f"typed text exact:       {'yes' if exact else 'NO'}")
+    lost = [m for m in want if m not in set(good)]
+    if lost:
+        print(f"first lost:             #{lost[0]}# (of answers #{want[0]}#..#{want[-1]}#; "
+              f"{sum(1 for m in good if m > lost[0])} typed after it)")
     return exact and not failed
 
 
@@ -80,6 +84,7 @@ def main():
     home = h.Home()
     home.write_settings({"setupCompleted": True, "useLocalServer": False, "serverURL": server.url(),
                          "triggerKey": "rightCommand"})
+    os.environ["PARLIX_RECEIVER_SECONDS"] = str(int(args.count * 2 + 300))
     receiver = h.Receiver()
     parlix = h.Parlix(home, binary=os.path.abspath(args.parlix))
     ok = False
@@ -133,8 +138,14 @@ def main():
             print(f"  {key + ':':22}{begin[key]} -> {warm[key]} -> {end.get(key, '?')}")
         ok = crashes == 0 and exact and totals_ok and len(server.received) == sent - taps
         print("soak: " + ("PASS" if ok else "FAIL"))
+        expected_lines = ("Parlix 已启动", "ASR error: ", "翻译失败", "翻译不可用")
+        said = [line for line in parlix.lines if not line.startswith(expected_lines)]
+        print("parlix also said:       " + ("\n  ".join([""] + said[:30]) if said else "nothing"))
         if not ok:
-            print("parlix said:\n" + "\n".join(parlix.lines[-40:]))
+            for name, text in (("typed.txt", typed), ("expected.txt", "".join(expected)),
+                               ("parlix.log", parlix.output())):
+                with open(os.path.join(home.root, name), "w", encoding="utf-8") as f:
+                    f.write(text)
     finally:
         parlix.stop()
         receiver.stop()

@@ -38,5 +38,5 @@ root.bind("<Control-V>", lambda e: entry.event_generate("<<Paste>>"))  # as term
 entry.bind("<FocusIn>", lambda e: say("READY"))
 root.tk.createfilehandler(sys.stdin, tk.READABLE, lambda *_: sys.stdin.readline() or root.destroy())
 root.after(200, keep_focus)
-root.after(600000, root.destroy)
+root.after(int(os.environ.get("PARLIX_RECEIVER_SECONDS", "600")) * 1000, root.destroy)  # a soak outlives 10 minutes
 root.mainloop()

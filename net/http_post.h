@@ -7,6 +7,7 @@
 #include <QString>
 #include <QTimer>
 #include <QUrl>
+#include <optional>
 
 class QTcpSocket;
 
@@ -55,6 +56,8 @@ private:
     qint64 m_written = 0;
     bool m_sent = false;
     bool m_ended = false;
+    bool m_starting = false;
+    std::optional<QString> m_pendingEnd; // reached within start()
     int m_timeoutMs = 30000;
     QTcpSocket* m_socket = nullptr;
     QTimer m_timer;

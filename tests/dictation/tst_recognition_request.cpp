@@ -82,6 +82,8 @@ private Q_SLOTS:
         const QString networkError = QStringLiteral("❌ 网络错误: %1 #ff3b30, hide 2");
         QTest::newRow("HTTP 500 with text")
             << s.reply(R"({"text": " 用Qt写 "})", 500) << "orderOut, typed 用 Qt 写";
+        QTest::newRow("by name, not address")
+            << s.reply(R"({"text": "x"})").replace("127.0.0.1", "localhost") << "orderOut, typed x";
         QTest::newRow("success as a string")
             << s.reply(R"({"success": "false", "text": "x"})") << "orderOut, typed x";
         QTest::newRow("HTML 500") << s.reply("<html>Internal error</html>", 500) << noAnswer;

@@ -109,14 +109,16 @@ void AppDelegate::setupWindows()
 
 void AppDelegate::requestPermissions()
 {
-    // Like a permission answer, the microphone check comes after the launch has finished.
+    // Like a permission answer, the microphone check comes after the launch has finished;
+    // a stalled audio server does not hold the event loop.
     QMetaObject::invokeMethod(
         this,
         [this] {
-            QString error;
-            if (!m_recorder->inputAvailable(&error))
-                showAlert(
-                    QStringLiteral("需要麦克风权限"), QStringLiteral("请在系统设置中允许 Parlix 访问麦克风"));
+            m_recorder->checkInput([this](const QString& error) {
+                if (!error.isEmpty())
+                    showAlert(QStringLiteral("需要麦克风权限"),
+                        QStringLiteral("请在系统设置中允许 Parlix 访问麦克风"));
+            });
         },
         Qt::QueuedConnection);
 }

@@ -22,8 +22,10 @@ public:
     // Average power of the latest captured buffer in dBFS (0 loudest, silence strongly
     // negative); nullopt when not recording.
     virtual std::optional<float> averagePowerDb() const = 0;
-    // Whether the default audio input exists and opens (the microphone "permission").
-    virtual bool inputAvailable(QString* error) const = 0;
+    // Whether the default audio input exists and opens (the microphone "permission"):
+    // `done` gets an empty text, or the reason. It is called from the event loop, never
+    // inside checkInput(), within the open time limit however the audio server behaves.
+    virtual void checkInput(std::function<void(const QString& error)> done) = 0;
 
     // The running recording failed (its stream broke or never started; nothing of it is
     // left running). Called from the event loop, never inside start().

@@ -65,6 +65,16 @@ void spin(int ms)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, ms - int(t.elapsed()));
 }
 
+// Whether the microphone opens; empty, or why not.
+QString checkInput(Recorder& recorder)
+{
+    std::optional<QString> answer;
+    recorder.checkInput([&](const QString& error) { answer = error; });
+    while (!answer)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    return *answer;
+}
+
 double median(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
@@ -139,8 +149,8 @@ void releaseToPaste()
     FakeUi ui;
     FakeRecorder fake;
     PulseRecorder pulse;
-    QString error;
-    const bool microphone = pulse.inputAvailable(&error);
+    const QString error = checkInput(pulse);
+    const bool microphone = error.isEmpty();
     TimedPaste paste(clock);
     LibreTranslateEngine engine;
 
@@ -212,8 +222,8 @@ void releaseToPaste()
 void pressToFirstFrame()
 {
     PulseRecorder recorder;
-    QString error;
-    if (!recorder.inputAvailable(&error)) {
+    QString error = checkInput(recorder);
+    if (!error.isEmpty()) {
         std::printf("press -> first captured frame: skipped (%s)\n", qPrintable(error));
         return;
     }

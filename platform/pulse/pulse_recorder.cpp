@@ -62,6 +62,7 @@ struct PulseRecorder::Capture {
     pa_stream* stream = nullptr;
     QByteArray pcm; // guarded by the loop's lock
     std::function<void(const QString&)> onFailure; // from the loop thread
+    std::function<void()> onRunning; // from the loop thread
 
     std::mutex stateMutex;
     std::condition_variable stateChanged;
@@ -199,6 +200,8 @@ struct PulseRecorder::Capture {
             capture->running = true;
         }
             capture->stateChanged.notify_all();
+            if (capture->onRunning)
+                capture->onRunning();
             break;
         case PA_STREAM_FAILED:
         case PA_STREAM_TERMINATED:
@@ -324,19 +327,39 @@ qint64 PulseRecorder::capturedBytes() const
     return m_capture ? m_capture->capturedBytes.load() : 0;
 }
 
-bool PulseRecorder::inputAvailable(QString* error) const
+void PulseRecorder::checkInput(std::function<void(const QString& error)> done)
 {
-    Capture probe;
-    if (!probe.begin(error))
-        return false;
-    const bool settled = probe.waitSettled(std::chrono::milliseconds(kOpenTimeoutMs));
-    bool ok = false;
-    {
-        std::lock_guard lock(probe.stateMutex);
-        ok = probe.running;
-        if (!ok && error)
-            *error = settled ? probe.error : timeoutError();
+    // The probe's answer hops to the GUI thread, which alone may tear it down.
+    struct Check {
+        std::shared_ptr<Capture> probe = std::make_shared<Capture>();
+        std::function<void(const QString&)> done;
+        void answer(const QString& error)
+        {
+            if (const auto finished = std::move(probe)) {
+                finished->teardown();
+                std::exchange(done, {})(error);
+            }
+        }
+    };
+    auto check = std::make_shared<Check>();
+    check->done = std::move(done);
+    QObject* context = m_context.get();
+    const auto answer = [context, weak = std::weak_ptr<Check>(check)](const QString& error) {
+        QMetaObject::invokeMethod(
+            context,
+            [weak, error] {
+                if (const auto c = weak.lock())
+                    c->answer(error);
+            },
+            Qt::QueuedConnection);
+    };
+    check->probe->onFailure = answer;
+    check->probe->onRunning = [answer] { answer(QString()); };
+    QString error;
+    if (!check->probe->begin(&error)) {
+        QMetaObject::invokeMethod(
+            context, [check, error] { check->answer(error); }, Qt::QueuedConnection);
+        return;
     }
-    probe.teardown();
-    return ok;
+    QTimer::singleShot(kOpenTimeoutMs, context, [check] { check->answer(timeoutError()); });
 }

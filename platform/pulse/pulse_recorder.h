@@ -22,7 +22,7 @@ public:
     QByteArray stop() override;
     bool isRecording() const override;
     std::optional<float> averagePowerDb() const override;
-    bool inputAvailable(QString* error) const override;
+    void checkInput(std::function<void(const QString& error)> done) override;
 
     // Nanoseconds from the last start() to its first captured fragment; -1 before it.
     qint64 firstFragmentDelayNs() const;

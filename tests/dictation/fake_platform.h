@@ -4,6 +4,7 @@
 #include "platform/recorder.h"
 
 #include <QStringList>
+#include <QTimer>
 #include <utility>
 
 // Logs the toasts, e.g. "识别中... #ffffff", "hide 1.5", "orderOut".
@@ -27,7 +28,10 @@ public:
     QByteArray stop() override { return std::exchange(m_recording, false) ? audio : QByteArray(); }
     bool isRecording() const override { return m_recording; }
     std::optional<float> averagePowerDb() const override { return std::nullopt; }
-    bool inputAvailable(QString*) const override { return true; }
+    void checkInput(std::function<void(const QString&)> done) override
+    {
+        QTimer::singleShot(0, [done = std::move(done)] { done({}); });
+    }
 
 private:
     bool m_recording = false;

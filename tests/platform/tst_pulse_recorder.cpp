@@ -7,11 +7,24 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
+#include <optional>
 
 namespace {
 int threadCount()
 {
     return int(QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
+}
+
+// The launch's check of the input: its answer, which never comes inside the call.
+QString checkInput(PulseRecorder& recorder)
+{
+    std::optional<QString> answer;
+    recorder.checkInput([&](const QString& error) { answer = error; });
+    if (answer)
+        return QStringLiteral("answered inside the call");
+    return QTest::qWaitFor([&] { return answer.has_value(); }, PulseRecorder::kOpenTimeoutMs + 3000)
+        ? *answer
+        : QStringLiteral("no answer");
 }
 
 enum Fault { NoServer, SilentServer, SourceUnplugged, ServerRestarted };
@@ -158,10 +171,13 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(failures.size(), 1, PulseRecorder::kOpenTimeoutMs + 3000);
         QVERIFY2(failures.first().startsWith(reason), qPrintable(failures.first()));
         QVERIFY(!recorder.isRecording() && recorder.stop().isEmpty());
+        if (!live) // the check says the same, and waits no more than the start
+            QVERIFY(checkInput(recorder).startsWith(reason));
         QTRY_COMPARE(threadCount(), threadsBefore);
 
         if (live) {
             QVERIFY(fault == ServerRestarted ? audio.start() : audio.plugSource());
+            QCOMPARE(checkInput(recorder), QString());
             QVERIFY2(recorder.start(&error), qPrintable(error));
             QTRY_VERIFY(recorder.capturedBytes() >= 3200);
             QVERIFY(*recorder.averagePowerDb() > -30); // the sine, not silence

@@ -215,26 +215,20 @@ private Q_SLOTS:
         QTest::addColumn<QString>("engine"); // "echo" and "not ready": the test engine's
         QTest::addColumn<QString>("apiKey");
         QTest::addColumn<QString>("translation");
-        QTest::newRow("no scheme, 200; translates, key sent")
-            << "127.0.0.1:%1/api/transcribe" << 200 << "✅ 连接成功"
-            << "echo"
-            << "k 1"
-            << "✅ 翻译可用：en:你好#k 1";
-        QTest::newRow("other scheme, 404; engine not ready")
-            << "ftp://127.0.0.1:%1/api/transcribe" << 404 << "❌ 服务器异常"
-            << "not ready"
-            << ""
-            << "❌ 翻译服务异常：翻译模型正在准备中";
-        QTest::newRow("bad port, never: 5 s; refused")
-            << "http://127.0.0.1:99999/api/transcribe" << 0 << "❌ 连接失败"
-            << "http://127.0.0.1:1/translate"
-            << ""
-            << "❌ 翻译服务连接失败";
-        QTest::newRow("empty, refused; none chosen")
-            << "" << -1 << "❌ 连接失败"
-            << ""
-            << ""
-            << "⚠️ 未设置翻译服务：翻译时将输出原文";
+        const auto row = [](const char* name, const char* invalid, int answer, const char* text,
+                             const char* engine, const char* apiKey, const char* translation) {
+            QTest::newRow(name) << QString::fromUtf8(invalid) << answer << QString::fromUtf8(text)
+                                << QString::fromUtf8(engine) << QString::fromUtf8(apiKey)
+                                << QString::fromUtf8(translation);
+        };
+        row("no scheme, 200; translates, key sent", "127.0.0.1:%1/api/transcribe", 200, "✅ 连接成功", "echo",
+            "k 1", "✅ 翻译可用：en:你好#k 1");
+        row("other scheme, 404; engine not ready", "ftp://127.0.0.1:%1/api/transcribe", 404, "❌ 服务器异常",
+            "not ready", "", "❌ 翻译服务异常：翻译模型正在准备中");
+        row("bad port, never: 5 s; refused", "http://127.0.0.1:99999/api/transcribe", 0, "❌ 连接失败",
+            "http://127.0.0.1:1/translate", "", "❌ 翻译服务连接失败");
+        row("empty, refused; none chosen", "", -1, "❌ 连接失败", "", "",
+            "⚠️ 未设置翻译服务：翻译时将输出原文");
     }
     void testButtonAnswers()
     {

@@ -50,27 +50,19 @@ private Q_SLOTS:
         QTest::addColumn<QString>("address"); // "" stores none, in remote mode
         QTest::addColumn<QString>("apiKey");
         QTest::addColumn<QString>("outcome"); // the translation, the failure's kind (if any), or "late"
-        QTest::newRow("in time, no key: no api_key") << m_server.url("/translate?delay=0.2") << ""
-                                                     << "en:我们用 Qt 写代码";
-        QTest::newRow("key sent as api_key") << m_server.url("/translate") << "k 1"
-                                             << "en:我们用 Qt 写代码#k 1";
-        QTest::newRow("late") << m_server.url("/translate?delay=2") << ""
-                              << "late";
-        QTest::newRow("engine error") << m_server.reply(R"({"error": "unsupported"})", 400) << ""
-                                      << "EngineError";
+        const QString text = u"en:我们用 Qt 写代码"_qs, none;
+        QTest::newRow("in time, no key: no api_key") << m_server.url("/translate?delay=0.2") << none << text;
+        QTest::newRow("key sent as api_key") << m_server.url("/translate") << "k 1" << text + u"#k 1";
+        QTest::newRow("late") << m_server.url("/translate?delay=2") << none << "late";
+        QTest::newRow("engine error")
+            << m_server.reply(R"({"error": "unsupported"})", 400) << none << "EngineError";
         QTest::newRow("HTTP 500 holding a translation")
-            << m_server.reply(R"({"translatedText": "x"})", 500) << ""
-            << "EngineError";
-        QTest::newRow("empty translation, no reason") << m_server.reply(R"({"translatedText": ""})") << ""
-                                                      << "";
-        QTest::newRow("not JSON") << m_server.reply("<html></html>") << ""
-                                  << "EngineError";
-        QTest::newRow("refused") << "http://127.0.0.1:1/translate"
-                                 << ""
-                                 << "NoAnswer";
-        QTest::newRow("remote mode, no address") << ""
-                                                 << ""
-                                                 << "NoAddress";
+            << m_server.reply(R"({"translatedText": "x"})", 500) << none << "EngineError";
+        QTest::newRow("empty translation, no reason")
+            << m_server.reply(R"({"translatedText": ""})") << none << none;
+        QTest::newRow("not JSON") << m_server.reply("<html></html>") << none << "EngineError";
+        QTest::newRow("refused") << "http://127.0.0.1:1/translate" << none << "NoAnswer";
+        QTest::newRow("remote mode, no address") << none << none << "NoAddress";
     }
 
     void race()

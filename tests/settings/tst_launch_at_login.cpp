@@ -12,22 +12,6 @@ class TestLaunchAtLogin : public QObject {
 private Q_SLOTS:
     void init() { QFile::remove(autostartDir) || QDir(autostartDir).removeRecursively(); }
 
-    // The switch writes our desktop entry with this executable, and removes it again.
-    void flagWritesAndRemovesTheEntry()
-    {
-        QTemporaryDir dir;
-        Settings settings(dir.filePath(u"Parlix.conf"_qs));
-        settings.setLaunchAtLogin(true);
-        QFile file(autostartDir + u"/parlix.desktop"_qs);
-        QVERIFY(settings.launchAtLogin() && file.open(QIODevice::ReadOnly));
-        const QString entry = QString::fromUtf8(file.readAll());
-        QVERIFY(entry.startsWith(u"[Desktop Entry]\n"_qs) && entry.contains(u"\nName=Parlix\n"_qs));
-        QVERIFY(entry.contains(u"\nExec="_qs + QCoreApplication::applicationFilePath() + u"\n"_qs));
-        QVERIFY(entry.contains(u"\nX-GNOME-Autostart-enabled=true\n"_qs));
-        settings.setLaunchAtLogin(false);
-        QVERIFY(!settings.launchAtLogin() && !file.exists());
-    }
-
     void execLineQuoting_data()
     {
         // The Exec line as written in the file: quoting, then %% for field codes, then the

@@ -49,18 +49,9 @@ private Q_SLOTS:
         QCOMPARE(Settings(path()).hotwords(), QStringList());
     }
 
-    void serverUrlDerivation()
-    {
-        Settings& s = *m_settings;
-        QCOMPARE(s.serverURL(), LOCAL_SERVER_URL()); // remote mode, nothing stored
-        s.setRemoteServerURL(u"http://10.0.0.2:9000/api/transcribe"_qs);
-        QCOMPARE(s.serverURL(), u"http://10.0.0.2:9000/api/transcribe"_qs);
-        s.setUseLocalServer(true);
-        QCOMPARE(s.serverURL(), LOCAL_SERVER_URL());
-        QCOMPARE(s.remoteServerURL(), u"http://10.0.0.2:9000/api/transcribe"_qs);
-    }
-
-    void translationAddress_data()
+    // The translation engine's address; the recognition server's is ours in local mode and
+    // while none is stored, and a stored one is kept for remote mode.
+    void addresses_data()
     {
         QTest::addColumn<bool>("local");
         QTest::addColumn<QVariant>("stored"); // invalid: nothing stored
@@ -76,16 +67,21 @@ private Q_SLOTS:
         QTest::newRow("remote, old default never chosen") << false << QVariant(oldDefault) << QString();
     }
 
-    void translationAddress()
+    void addresses()
     {
         QFETCH(bool, local);
         QFETCH(QVariant, stored);
         QFETCH(QString, expected);
         Settings& s = *m_settings;
         s.setUseLocalServer(local);
-        if (stored.isValid())
+        const QString remote = u"http://10.0.0.2:9000/api/transcribe"_qs;
+        if (stored.isValid()) {
             s.setTranslationServerURL(stored.toString());
+            s.setRemoteServerURL(remote);
+        }
         QCOMPARE(s.translationServerURL(), expected);
+        QCOMPARE(s.serverURL(), local || !stored.isValid() ? LOCAL_SERVER_URL() : remote);
+        QVERIFY(!stored.isValid() || s.remoteServerURL() == remote);
     }
 
     void triggerKeyRawValues()

@@ -25,26 +25,19 @@ private Q_SLOTS:
         m_settings = std::make_unique<Settings>(path());
     }
 
-    // Another handle on the same file reads every kind back at once, without a flush.
+    // Another handle on the same file reads back at once, without a flush, what a plain
+    // ini line cannot hold as it is: a list with a comma in an item, an empty list, a count
+    // past 32 bits, a switch written as text (the window test covers the other values).
     void valuesReadBackThroughAnotherHandle()
     {
         Settings& s = *m_settings;
-        s.setRemoteServerURL(QString());
         s.setHotwords({u"Alpha"_qs, u"B C"_qs, u"含,逗号"_qs});
-        s.setTotalRecordingSeconds(12.25);
         s.setTotalCharactersTyped(Q_INT64_C(5000000000));
-        s.setTranslationAPIKey(u"密钥 k"_qs);
-        s.setEnableCJKSpacing(false);
-        s.setEnableFillerRemoval(false);
-        s.remove(u"enableFillerRemoval"_qs); // a switch that is on unless stored off
-        s.setRawValue(u"enableHotwords"_qs, u"false"_qs); // read through the store's conversion
+        s.setRawValue(u"enableHotwords"_qs, u"false"_qs);
         Settings reread(path());
-        QCOMPARE(reread.remoteServerURL(), QString()); // an empty address stays empty
         QCOMPARE(reread.hotwords(), (QStringList {u"Alpha"_qs, u"B C"_qs, u"含,逗号"_qs}));
-        QCOMPARE(reread.totalRecordingSeconds(), 12.25);
         QCOMPARE(reread.totalCharactersTyped(), Q_INT64_C(5000000000));
-        QCOMPARE(reread.translationAPIKey(), u"密钥 k"_qs);
-        QVERIFY(!reread.enableCJKSpacing() && reread.enableFillerRemoval() && !reread.enableHotwords());
+        QVERIFY(!reread.enableHotwords());
         s.setHotwords({});
         QCOMPARE(Settings(path()).hotwords(), QStringList());
     }

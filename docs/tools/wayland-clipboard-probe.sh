@@ -3,7 +3,7 @@
 # that never had the focus (Parlix on XWayland) can hand its clipboard to native Wayland
 # clients, and whether a data-control selection (wl-copy) reaches X clients; first with no
 # window, then with an XWayland window (xterm) holding the focus.
-#   tests/tools/wayland-clipboard-probe.sh <dir>
+#   docs/tools/wayland-clipboard-probe.sh <dir>
 # sway refuses to run as root: as root the probe runs as "nobody".
 set -euo pipefail
 dir=$(realpath -m "${1:?work directory}")

@@ -128,6 +128,7 @@ void bodyBuilding()
 // Release of the key -> the whole request at a local server, and the server's reply ->
 // the paste keystroke, through the whole dictation core. With the fake recorder the WAV
 // sizes are set; with the real microphone (when there is one) each hold lasts 2 or 5 s.
+// The server answers CountingServer::replyDelayMs after the request, as a recogniser would.
 // Both are the person's wait, so the worst run counts as much as the median.
 void releaseToPaste()
 {

@@ -3,10 +3,13 @@
 #include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 #include <atomic>
 
 // A minimal HTTP endpoint on 127.0.0.1 that counts a request's bytes, notes when the whole
-// body is in, answers {"text":"hello"} at once and notes when the answer went out.
+// body is in, answers {"text":"hello"} replyDelayMs later (a recogniser is never quicker
+// than that; an answer at once would race the client's own work after sending) and notes
+// when the answer went out.
 // Lives in its own thread so that it does not share the client's event loop.
 class CountingServer : public QTcpServer {
     Q_OBJECT
@@ -18,6 +21,7 @@ public:
     std::atomic<qint64> receivedAtNs {0};
     std::atomic<qint64> repliedAtNs {0};
     std::atomic<qint64> bytesReceived {0};
+    static constexpr int replyDelayMs = 100;
 
 protected:
     void incomingConnection(qintptr handle) override
@@ -38,18 +42,23 @@ protected:
                 return;
             receivedAtNs = m_clock.nsecsElapsed();
             bytesReceived = buffer->size();
-            const QByteArray body = "{\"text\":\"hello\"}";
-            socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nConnection: close\r\n"
-                          "Content-Length: "
-                + QByteArray::number(body.size()) + "\r\n\r\n" + body);
-            socket->flush();
-            repliedAtNs = m_clock.nsecsElapsed();
-            socket->disconnectFromHost();
             buffer->clear();
+            QTimer::singleShot(replyDelayMs, socket, [this, socket] { reply(socket); });
         });
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     }
 
 private:
+    void reply(QTcpSocket* socket)
+    {
+        const QByteArray body = "{\"text\":\"hello\"}";
+        socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nConnection: close\r\n"
+                          "Content-Length: "
+            + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+        socket->flush();
+        repliedAtNs = m_clock.nsecsElapsed();
+        socket->disconnectFromHost();
+    }
+
     const QElapsedTimer& m_clock;
 };

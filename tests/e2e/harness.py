@@ -254,10 +254,12 @@ def form_fields(request):
 
 class StubServer:
     """A stdlib HTTP server on a free port answering every request with the JSON of
-    reply(); it keeps (path, headers, body) of each request."""
+    reply(); it keeps (path, headers, body) of each request, and notes in `answered` each
+    reply handed to the connection."""
 
     def __init__(self, reply):
         self.requests = queue.Queue()
+        self.answered = queue.Queue()
         outer = self
 
         class Handler(BaseHTTPRequestHandler):
@@ -273,6 +275,7 @@ class StubServer:
                 self.send_header("Content-Length", str(len(payload)))
                 self.end_headers()
                 self.wfile.write(payload)
+                outer.answered.put(payload)
 
         self.httpd = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
         self.httpd.daemon_threads = True

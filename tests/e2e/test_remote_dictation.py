@@ -96,8 +96,10 @@ class RemoteDictation(h.DesktopTest):
         self.expect_typed(lambda t: t == "第一句第二句")
 
     def test_answers_arriving_together_are_typed_in_order(self):
+        # Both held until both are in; the second goes out 2 ms after the first has left.
         both_in = threading.Barrier(2, timeout=30)
-        self.reply = self.answers(["甲", "乙"], lambda i: (both_in.wait(), time.sleep(0.002 * i)))
+        self.reply = self.answers(
+            ["甲", "乙"], lambda i: (both_in.wait(), i and (self.asr.answered.get(timeout=5), time.sleep(0.002))))
         h.dictate()
         h.dictate()
         self.expect_typed("乙")

@@ -53,7 +53,7 @@ private:
     {
         const QByteArray body = "{\"text\":\"hello\"}";
         socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nConnection: close\r\n"
-                          "Content-Length: "
+                      "Content-Length: "
             + QByteArray::number(body.size()) + "\r\n\r\n" + body);
         socket->flush();
         repliedAtNs = m_clock.nsecsElapsed();

@@ -34,7 +34,7 @@ struct SetupTestBench {
         wizard = std::make_unique<SetupWindowController>(std::move(trusted), server);
         wizard->onComplete = [this] { ++completions; };
         wizard->showWindow();
-        return QTest::qWaitForWindowExposed(wizard->window());
+        return QTest::qWaitForWindowActive(wizard->window()); // Return is a window shortcut
     }
     template <class T = QLabel> T* get(const char* name) const
     {

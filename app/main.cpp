@@ -1,4 +1,5 @@
 #include "app/app_delegate.h"
+#include "app/single_instance.h"
 #include "app/termination_signals.h"
 #include "platform/session_kind.h"
 
@@ -20,6 +21,11 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     // A tray application: closing the settings window or the wizard must not end it.
     QApplication::setQuitOnLastWindowClosed(false);
+    SingleInstance instance;
+    if (!instance.acquire()) {
+        reportAlreadyRunning();
+        return 0;
+    }
 
     AppDelegate delegate;
     TerminationSignals signals_;

@@ -93,6 +93,11 @@ class InstalledParlix(h.DesktopTest):
                 self.assertIn(f"Exec={prefix}/bin/parlix", written)
                 self.assertEqual([l for l in written if not l.startswith(("Exec=", "X-GNOME"))],
                                  [l for l in installed if not l.startswith("Exec=")])
+        # The login's autostart and the menu entry may both start it: the second one ends.
+        second = subprocess.run([f"{prefix}/bin/parlix"], env=self.home.env(h.OFFLINE_ENGINE), cwd=self.home.root,
+                                capture_output=True, text=True, timeout=10)
+        self.assertEqual((second.returncode, second.stdout), (0, "Parlix 已在运行\n"))
+        self.assertEqual(len(h.server_processes()), 1)
         self.parlix.stop()  # SIGTERM: an orderly quit stops the server
         self.assertTrue(h.wait_until(lambda: not h.server_processes(), 5), h.server_processes())
 

@@ -32,7 +32,9 @@ def setUpModule():
     installed = subprocess.run(["dpkg", "--root", ROOT, "--force-depends", "--force-not-root",
                                 "--force-script-chrootless", "--log=/dev/null", "-i", DEB],
                                capture_output=True, text=True)
-    assert installed.returncode == 0, installed.stderr
+    # Only dpkg's warnings: the package's own script is silent where no udev runs (a container).
+    foreign = [l for l in installed.stderr.splitlines() if l.strip() and not l.startswith(("dpkg:", " "))]
+    assert installed.returncode == 0 and not foreign, installed.stderr
 
 
 def tearDownModule():

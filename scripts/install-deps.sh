@@ -6,7 +6,7 @@ set -euo pipefail
 BUILD_PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6svg6
-  libx11-dev libxi-dev libxtst-dev libpulse-dev libevdev-dev
+  libx11-dev libxi-dev libxtst-dev libxfixes-dev libpulse-dev libevdev-dev
   clang-format clang-tidy
 )
 RUNTIME_PACKAGES=(

@@ -37,6 +37,9 @@ TextInjector::TextInjector(PasteKeystroke& paste, QObject* parent)
         qCWarning(lcInjector) << "modifiers still held: pasting anyway";
         send();
     });
+    m_ownerSettle.setSingleShot(true);
+    m_ownerSettle.setInterval(ownerSettleMs);
+    connect(&m_ownerSettle, &QTimer::timeout, this, &TextInjector::offered);
     setClipboard(std::make_unique<QtClipboard>());
 }
 
@@ -126,13 +129,17 @@ void TextInjector::offer(Selection& s, const QString& text, PasteMethod method)
             return;
         }
         m_method = method;
-        m_awaitingModifiers
-            = !m_paste.releasesHeldModifiers() && (m_modifiers & interferingModifiers(method));
-        if (m_awaitingModifiers)
-            m_modifierWait.start();
-        else
-            send();
+        m_ownerSettle.start();
     });
+}
+
+void TextInjector::offered()
+{
+    m_awaitingModifiers = !m_paste.releasesHeldModifiers() && (m_modifiers & interferingModifiers(m_method));
+    if (m_awaitingModifiers)
+        m_modifierWait.start();
+    else
+        send();
 }
 
 void TextInjector::modifiersChanged(quint64 flags)

@@ -19,12 +19,18 @@
 // put back restoreDelayMs after the last one; it is never pasted, and what the person
 // copies in the meantime is left alone. Where the keystroke cannot lift the modifiers the
 // person still holds, it waits for their release (at most modifierWaitMs).
+//
+// The keystroke follows the new text by ownerSettleMs: applications that follow the
+// clipboard ask for its formats as soon as it changes hands, and GTK 3 cannot read the
+// clipboard while that question is open, so a paste arriving before our answer is lost
+// (gnome-terminal). The event loop answers them in the meantime.
 class TextInjector : public QObject {
     Q_OBJECT
 public:
     static constexpr int restoreDelayMs = 500;
     static constexpr int settleMs = 250;
     static constexpr int modifierWaitMs = 1500;
+    static constexpr int ownerSettleMs = 60;
 
     // Pastes through Qt's clipboard until useClipboard() says otherwise.
     explicit TextInjector(PasteKeystroke& paste, QObject* parent = nullptr);
@@ -56,6 +62,7 @@ private:
 
     void pasteNext();
     void offer(Selection& selection, const QString& text, PasteMethod method);
+    void offered();
     void send();
     void pasteRead();
     void restore();
@@ -75,6 +82,7 @@ private:
     QTimer m_settle;
     QTimer m_restore;
     QTimer m_modifierWait;
+    QTimer m_ownerSettle;
     std::array<Selection, 2> m_selections {
         Selection(QClipboard::Clipboard), Selection(QClipboard::Selection)};
 };

@@ -33,5 +33,10 @@ public:
     virtual bool releasesHeldModifiers() const { return true; }
     // False when the keystroke could not be sent.
     virtual bool send(PasteMethod method) = 0;
+    // Called as a trigger that is Alt or Super goes down: many programs open their menu bar
+    // (Alt) or launcher (Super) when such a key is pressed and released alone, and the
+    // person's next keys would go there. A tap of another modifier while it is held makes
+    // it a combination. Never reaches the key monitors.
+    virtual void maskLoneModifier() { }
     virtual QString backendName() const = 0;
 };

@@ -5,7 +5,9 @@
 #include "app/dictation/recognition_request.h"
 #include "app/dictation/recording_session.h"
 #include "app/dictation/text_injector.h"
+#include "platform/paste_keystroke.h"
 #include "platform/recorder.h"
+#include "settings/settings.h"
 #include "translation/translation_pipeline.h"
 #include "translation/translation_service.h"
 
@@ -20,6 +22,7 @@ double DictationController::steadySeconds()
 DictationController::DictationController(DictationUi& ui, Recorder& recorder, PasteKeystroke& paste,
     TranslationEngine& engine, std::function<bool()> serverReady, Clock clock, QObject* parent)
     : QObject(parent)
+    , m_paste(paste)
     , m_session(new RecordingSession(ui, recorder, std::move(serverReady), clock, this))
     , m_gestures(new GestureRecognizer(*m_session, ui, clock, {}, this))
     , m_injector(new TextInjector(paste, this))
@@ -49,7 +52,14 @@ DictationController::~DictationController() = default;
 
 void DictationController::handleEvent(KeyEventType type, quint64 flags, int keyCode)
 {
+    const bool wasDown = m_gestures->fnKeyPressed();
     m_gestures->handleEvent(type, flags, keyCode);
+    if (wasDown || !m_gestures->fnKeyPressed())
+        return;
+    // Alt and Super alone open menus and launchers; Control alone does nothing.
+    const TriggerKey key = Settings::shared().triggerKey();
+    if (key == TriggerKey::option || key == TriggerKey::rightCommand)
+        m_paste.maskLoneModifier();
 }
 
 bool DictationController::isRecording() const

@@ -55,6 +55,7 @@ public:
     TranslationPipeline& translationPipeline() { return *m_pipeline; }
 
 private:
+    PasteKeystroke& m_paste;
     RecordingSession* m_session;
     GestureRecognizer* m_gestures;
     TextInjector* m_injector;

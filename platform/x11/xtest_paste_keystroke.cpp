@@ -4,6 +4,7 @@
 #include "platform/x11/synthetic_key_ledger.h"
 
 #include <QList>
+#include <algorithm>
 #include <QSet>
 
 // clang-format off: Xlib after Qt, whose names its macros would break
@@ -204,6 +205,30 @@ PasteMethod XTestPasteKeystroke::methodForFocus() const
     return PasteMethod::ControlV;
 }
 
+void XTestPasteKeystroke::maskLoneModifier()
+{
+    if (open())
+        tapControlUnlessHeld(heldModifierKeycodes(display_));
+}
+
+void XTestPasteKeystroke::tapControlUnlessHeld(const QList<int>& held)
+{
+    // A Control the person holds makes it a combination already, and a faked release
+    // would lift it.
+    for (int kc : held) {
+        const KeySym sym = XkbKeycodeToKeysym(display_, XKeyCode(kc), 0, 0);
+        if (sym == XK_Control_L || sym == XK_Control_R)
+            return;
+    }
+    const int control = keycodeFor(display_, XK_Control_L, 37);
+    auto& ledger = SyntheticKeyLedger::shared();
+    for (const bool press : {true, false}) {
+        ledger.expect(control, press);
+        XTestFakeKeyEvent(display_, static_cast<unsigned int>(control), press ? True : False, CurrentTime);
+    }
+    XFlush(display_);
+}
+
 bool XTestPasteKeystroke::send(PasteMethod method)
 {
     if (!open()) {
@@ -236,6 +261,14 @@ bool XTestPasteKeystroke::send(PasteMethod method)
         fake(*it, false);
     for (int kc : held)
         fake(kc, true);
+    // Pressed again by us, an Alt or Super would otherwise be let go of alone.
+    const bool actsAlone = std::any_of(held.cbegin(), held.cend(), [this](int kc) {
+        const KeySym sym = XkbKeycodeToKeysym(display_, XKeyCode(kc), 0, 0);
+        return sym == XK_Alt_L || sym == XK_Alt_R || sym == XK_Meta_L || sym == XK_Meta_R || sym == XK_Super_L
+            || sym == XK_Super_R;
+    });
+    if (actsAlone)
+        tapControlUnlessHeld(held);
     XSync(display_, False);
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include "platform/paste_keystroke.h"
 
+#include <QList>
 #include <QStringList>
 
 struct _XDisplay;
@@ -21,6 +22,7 @@ public:
     bool canSend() const override;
     PasteMethod methodForFocus() const override;
     bool send(PasteMethod method) override;
+    void maskLoneModifier() override;
     QString backendName() const override;
 
     // The paste keystroke of a window by its WM_CLASS (instance or class name).
@@ -28,6 +30,7 @@ public:
 
 private:
     bool open() const;
+    void tapControlUnlessHeld(const QList<int>& held);
 
     mutable _XDisplay* display_ = nullptr;
     mutable bool hasXTest_ = false;

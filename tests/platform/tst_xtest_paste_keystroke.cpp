@@ -14,7 +14,8 @@ private Q_SLOTS:
 
     // A Tk entry in its own process that reports the keystroke's state: exactly Ctrl (4), or
     // Ctrl+Shift (5) into a terminal, though right Super is held; and a real xterm, which
-    // pastes PRIMARY with Shift+Insert and nothing with Ctrl(+Shift)+V.
+    // pastes PRIMARY with Shift+Insert and nothing with Ctrl(+Shift)+V. Neither the faked
+    // keys nor the Control taps that keep the held Super from acting alone reach the monitor.
     void pastesWhileRightSuperHeld_data()
     {
         QTest::addColumn<QString>("receiver"); // "xterm", or the Tk window's class
@@ -58,6 +59,9 @@ private Q_SLOTS:
         QSignalSpy seen(&monitor, &KeyMonitor::keyEvent);
         QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("keydown"), QStringLiteral("134")});
         QTRY_COMPARE(seen.size(), 1);
+        // Super is not let go of alone (a launcher would open): a Control tap makes it a combination.
+        paste_.maskLoneModifier();
+        QVERIFY2(xterm || says(QStringLiteral("KEY Control_L 64")), qPrintable(said));
 
         const QString text = QStringLiteral("粘贴 ") + QString::fromLatin1(QTest::currentDataTag());
         const auto mode

@@ -66,6 +66,12 @@ void Settings::save()
         ::rename(kept.constData(), file.constData());
     else if (keeping)
         ::unlink(kept.constData());
+    // It may hold the translation service's API key: the person's alone. Later writes keep
+    // the mode (the file that replaces it is given the old one's).
+    constexpr QFile::Permissions ownerOnly
+        = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser;
+    if (ok && QFile::permissions(path) != ownerOnly)
+        QFile::setPermissions(path, ownerOnly);
 
     if (!ok) {
         if (m_saveOK) // said once, and again after a success

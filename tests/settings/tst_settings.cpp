@@ -28,9 +28,11 @@ private Q_SLOTS:
     // Another handle on the same file reads back at once, without a flush, what a plain
     // ini line cannot hold as it is: a list with a comma in an item, an empty list, a count
     // past 32 bits, a switch written as text (the window test covers the other values).
+    // The file, which may hold an API key, stays readable by its owner alone.
     void valuesReadBackThroughAnotherHandle()
     {
         Settings& s = *m_settings;
+        s.setTranslationAPIKey(u"secret"_qs);
         s.setHotwords({u"Alpha"_qs, u"B C"_qs, u"含,逗号"_qs});
         s.setTotalCharactersTyped(Q_INT64_C(5000000000));
         s.setRawValue(u"enableHotwords"_qs, u"false"_qs);
@@ -40,6 +42,8 @@ private Q_SLOTS:
         QVERIFY(!reread.enableHotwords());
         s.setHotwords({});
         QCOMPARE(Settings(path()).hotwords(), QStringList());
+        const auto ownerOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser;
+        QCOMPARE(QFile::permissions(path()), ownerOnly);
     }
 
     // The translation engine's address; the recognition server's is ours in local mode and

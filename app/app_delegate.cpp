@@ -114,10 +114,11 @@ void AppDelegate::requestPermissions()
     QMetaObject::invokeMethod(
         this,
         [this] {
+            // The recorder's reason (no audio server, no input device, access refused): no
+            // system setting grants a microphone here.
             m_recorder->checkInput([this](const QString& error) {
                 if (!error.isEmpty())
-                    showAlert(QStringLiteral("需要麦克风权限"),
-                        QStringLiteral("请在系统设置中允许 Parlix 访问麦克风"));
+                    showAlert(QStringLiteral("需要麦克风权限"), error);
             });
         },
         Qt::QueuedConnection);

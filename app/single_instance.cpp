@@ -7,15 +7,19 @@
 #include <QDir>
 #include <QStandardPaths>
 #include <QStringList>
+#include <QSysInfo>
 #include <QVariantMap>
 
 bool SingleInstance::acquire()
 {
     // Beside Parlix.conf: a test or a person with another XDG_CONFIG_HOME is another Parlix.
+    // One per machine, as a home shared by several machines shares this folder, and only a
+    // lock of this machine can be told stale.
     const QString folder
         = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/Parlix");
     QDir().mkpath(folder);
-    m_lock = std::make_unique<QLockFile>(folder + QStringLiteral("/parlix.lock"));
+    m_lock = std::make_unique<QLockFile>(
+        folder + QStringLiteral("/parlix-") + QSysInfo::machineHostName() + QStringLiteral(".lock"));
     // Stale only when its process is gone: the default would take a lock older than 30 s
     // from a Parlix that is still running.
     m_lock->setStaleLockTime(0);

@@ -54,6 +54,10 @@ public:
     // `onRead` (once) at the next read of the offered text by another application, where
     // the backend can see reads; an empty function disarms.
     virtual void notifyRead(std::function<void()> onRead) = 0;
+    // `onAsked` at each question of another application about the offered text (which
+    // types it comes in, or its data), until disarmed with an empty function. False where
+    // the backend cannot see questions.
+    virtual bool notifyAsked(std::function<void()> /*onAsked*/) { return false; }
     // Puts the person's content back, unless something else replaced our text meanwhile.
     virtual void restore(QClipboard::Mode mode, const ClipboardContent& content, std::function<void()> done)
         = 0;

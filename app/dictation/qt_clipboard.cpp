@@ -54,6 +54,15 @@ void QtClipboard::notifyRead(std::function<void()> onRead)
     }
 }
 
+bool QtClipboard::notifyAsked(std::function<void()> onAsked)
+{
+    for (const QPointer<PasteMimeData>& ours : m_ours) {
+        if (ours)
+            ours->watchQuestions(ours == m_last ? onAsked : std::function<void()>());
+    }
+    return true;
+}
+
 void QtClipboard::restore(QClipboard::Mode mode, const ClipboardContent& content, std::function<void()> done)
 {
     QClipboard* clipboard = QGuiApplication::clipboard();

@@ -23,6 +23,7 @@ public:
     void read(QClipboard::Mode mode, std::function<void(ClipboardContent)> done) override;
     void offerText(QClipboard::Mode mode, const QString& text, std::function<void(bool)> done) override;
     void notifyRead(std::function<void()> onRead) override;
+    bool notifyAsked(std::function<void()> onAsked) override;
     void restore(QClipboard::Mode mode, const ClipboardContent& content, std::function<void()> done) override;
 
 private:

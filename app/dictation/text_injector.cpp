@@ -37,9 +37,9 @@ TextInjector::TextInjector(PasteKeystroke& paste, QObject* parent)
         qCWarning(lcInjector) << "modifiers still held: pasting anyway";
         send();
     });
-    m_ownerSettle.setSingleShot(true);
-    m_ownerSettle.setInterval(ownerSettleMs);
-    connect(&m_ownerSettle, &QTimer::timeout, this, &TextInjector::offered);
+    m_questionGap.setSingleShot(true);
+    m_questionGap.setInterval(questionGapMs);
+    connect(&m_questionGap, &QTimer::timeout, this, &TextInjector::offered);
     setClipboard(std::make_unique<QtClipboard>());
 }
 
@@ -121,20 +121,33 @@ void TextInjector::pasteNext()
 void TextInjector::offer(Selection& s, const QString& text, PasteMethod method)
 {
     s.prefetched = false;
-    m_clipboard->offerText(s.mode, text, [this, method](bool offered) {
-        if (!offered) {
+    m_clipboard->offerText(s.mode, text, [this, method](bool taken) {
+        if (!taken) {
             // The keystroke now would paste the person's own clipboard.
             qCWarning(lcInjector) << "the clipboard refused the text: not pasted";
             pasteNext();
             return;
         }
         m_method = method;
-        m_ownerSettle.start();
+        if (!m_clipboard->notifyAsked([this] { asked(); })) {
+            offered();
+            return;
+        }
+        m_sinceOffer.start();
+        m_questionGap.start();
     });
+}
+
+void TextInjector::asked()
+{
+    // Answered as soon as this returns, from the event loop: the gap starts again.
+    if (m_questionGap.isActive() && m_sinceOffer.elapsed() + questionGapMs <= questionWaitMs)
+        m_questionGap.start();
 }
 
 void TextInjector::offered()
 {
+    m_clipboard->notifyAsked({});
     m_awaitingModifiers = !m_paste.releasesHeldModifiers() && (m_modifiers & interferingModifiers(m_method));
     if (m_awaitingModifiers)
         m_modifierWait.start();

@@ -3,6 +3,7 @@
 #include "platform/clipboard.h"
 #include "platform/paste_keystroke.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QQueue>
 #include <QString>
@@ -20,17 +21,19 @@
 // copies in the meantime is left alone. Where the keystroke cannot lift the modifiers the
 // person still holds, it waits for their release (at most modifierWaitMs).
 //
-// The keystroke follows the new text by ownerSettleMs: applications that follow the
-// clipboard ask for its formats as soon as it changes hands, and GTK 3 cannot read the
-// clipboard while that question is open, so a paste arriving before our answer is lost
-// (gnome-terminal). The event loop answers them in the meantime.
+// Applications that follow the clipboard ask for its types as soon as it changes hands, and
+// GTK 3 cannot read the clipboard while that question is open, so a keystroke arriving
+// before our answer is lost (gnome-terminal). The keystroke therefore waits until the
+// clipboard has had no question for questionGapMs (they come within a millisecond or two
+// when anyone follows it), never more than questionWaitMs in all.
 class TextInjector : public QObject {
     Q_OBJECT
 public:
     static constexpr int restoreDelayMs = 500;
     static constexpr int settleMs = 250;
     static constexpr int modifierWaitMs = 1500;
-    static constexpr int ownerSettleMs = 60;
+    static constexpr int questionGapMs = 4;
+    static constexpr int questionWaitMs = 60;
 
     // Pastes through Qt's clipboard until useClipboard() says otherwise.
     explicit TextInjector(PasteKeystroke& paste, QObject* parent = nullptr);
@@ -62,6 +65,7 @@ private:
 
     void pasteNext();
     void offer(Selection& selection, const QString& text, PasteMethod method);
+    void asked();
     void offered();
     void send();
     void pasteRead();
@@ -82,7 +86,8 @@ private:
     QTimer m_settle;
     QTimer m_restore;
     QTimer m_modifierWait;
-    QTimer m_ownerSettle;
+    QTimer m_questionGap;
+    QElapsedTimer m_sinceOffer;
     std::array<Selection, 2> m_selections {
         Selection(QClipboard::Clipboard), Selection(QClipboard::Selection)};
 };

@@ -272,7 +272,7 @@ private Q_SLOTS:
         injector.modifiersChanged(held | ModifierFlag::SecondaryFn);
         injector.typeText(QStringLiteral("one"));
         injector.typeText(QStringLiteral("two"));
-        QTest::qWait(TextInjector::ownerSettleMs * 3);
+        QTest::qWait(TextInjector::questionWaitMs * 3);
         QCOMPARE(paste.sent, sentAtOnce);
         QElapsedTimer waited;
         waited.start();

@@ -24,7 +24,10 @@ Settings::Settings(const QString& filePath)
     : m_defaults(std::make_unique<QSettings>(filePath, QSettings::NativeFormat))
 { }
 
-Settings::~Settings() = default;
+Settings::~Settings()
+{
+    flushDictations();
+}
 
 QVariant Settings::value(const QString& key) const
 {

@@ -84,6 +84,12 @@ public:
     void addTotalRecordingSeconds(double seconds);
     void addTotalCharactersTyped(qint64 count);
     void addTotalRecognitions(qint64 count);
+    // One dictation typed: a recognition, its seconds and characters, written together
+    // totalsDelayMs later, once its paste has gone out (which must not wait for the disk).
+    static constexpr int totalsDelayMs = 150;
+    void addDictationLater(double seconds, qint64 characters);
+    // Writes what addDictationLater() still holds (also done on destruction).
+    void flushDictations();
 
     double averageCharsPerMinute() const;
     double estimatedTimeSavedMinutes() const;
@@ -124,5 +130,11 @@ private:
 
     std::unique_ptr<QSettings> m_defaults;
     bool m_saveOK = true;
+    struct PendingTotals {
+        double seconds = 0;
+        qint64 characters = 0;
+        qint64 recognitions = 0;
+    } m_pending;
+    std::shared_ptr<int> m_alive = std::make_shared<int>(); // for the delayed write
     QStringList m_repairedAtStart;
 };

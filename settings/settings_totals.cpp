@@ -2,8 +2,10 @@
 #include "settings/settings.h"
 #include "settings/settings_keys.h"
 
+#include <QTimer>
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 using namespace SettingsKey;
 
@@ -75,6 +77,32 @@ void Settings::addTotalRecognitions(qint64 count)
 {
     std::lock_guard lock(m_mutex);
     setTotalRecognitions(clampedCount(totalRecognitions(), count));
+}
+
+void Settings::addDictationLater(double seconds, qint64 characters)
+{
+    std::lock_guard lock(m_mutex);
+    if (m_pending.recognitions == 0)
+        QTimer::singleShot(totalsDelayMs, [this, alive = std::weak_ptr<int>(m_alive)] {
+            if (!alive.expired())
+                flushDictations();
+        });
+    if (std::isfinite(seconds) && seconds > 0)
+        m_pending.seconds = clampedSeconds(m_pending.seconds + seconds);
+    m_pending.characters = clampedCount(m_pending.characters, characters);
+    m_pending.recognitions = clampedCount(m_pending.recognitions, 1);
+}
+
+void Settings::flushDictations()
+{
+    std::lock_guard lock(m_mutex);
+    const PendingTotals pending = std::exchange(m_pending, {});
+    if (pending.recognitions == 0)
+        return;
+    m_defaults->setValue(kTotalRecordingSeconds, clampedSeconds(totalRecordingSeconds() + pending.seconds));
+    m_defaults->setValue(kTotalCharactersTyped, clampedCount(totalCharactersTyped(), pending.characters));
+    m_defaults->setValue(kTotalRecognitions, clampedCount(totalRecognitions(), pending.recognitions));
+    save();
 }
 
 double Settings::averageCharsPerMinute() const

@@ -66,9 +66,6 @@ void TranslationPipeline::finish(const std::optional<QString>& result, const QSt
     // The paste first: the totals are written to disk, which the person must not wait for.
     if (m_typeText)
         m_typeText(typed);
-    Settings& settings = Settings::shared();
-    settings.addTotalRecordingSeconds(duration);
-    settings.addTotalCharactersTyped(characterCount(typed));
-    settings.addTotalRecognitions(1);
+    Settings::shared().addDictationLater(duration, characterCount(typed));
     Q_EMIT finished(translated);
 }

@@ -186,10 +186,5 @@ void RecognitionRequest::handleReply(const QByteArray& body, bool tooLarge, cons
     m_ui.orderOutStatus();
     if (m_typeText)
         m_typeText(text);
-    QTimer::singleShot(0, this, [duration, characters = characterCount(text)] {
-        Settings& totals = Settings::shared();
-        totals.addTotalRecordingSeconds(duration);
-        totals.addTotalCharactersTyped(characters);
-        totals.addTotalRecognitions(1);
-    });
+    settings.addDictationLater(duration, characterCount(text));
 }

@@ -220,6 +220,20 @@ private Q_SLOTS:
         QCOMPARE(Settings(path()).repairDamagedValues(), QStringList()); // repaired for good
     }
 
+    void dictationTotalsAreWrittenOnceAfterThePaste()
+    {
+        m_settings->addDictationLater(1.5, 3);
+        m_settings->addDictationLater(std::numeric_limits<double>::quiet_NaN(), 4);
+        QCOMPARE(Settings(path()).totalRecognitions(), 0);
+        QTRY_COMPARE(Settings(path()).totalRecognitions(), 2);
+        QCOMPARE(Settings(path()).totalCharactersTyped(), 7);
+        QCOMPARE(Settings(path()).totalRecordingSeconds(), 1.5);
+        // Parlix ending first loses none of them.
+        std::make_unique<Settings>(path())->addDictationLater(1, 1);
+        QCOMPARE(Settings(path()).totalRecognitions(), 3);
+        QTest::qWait(Settings::totalsDelayMs * 2);
+    }
+
     void totalsStopAtTheirBounds()
     {
         m_settings->setTotalCharactersTyped(Settings::maximumTotalCount - 1);

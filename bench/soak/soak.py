@@ -114,10 +114,10 @@ def main():
         duration = time.monotonic() - started
         alive = parlix.proc.poll() is None
         end = resources(parlix.proc.pid) if alive else {}
-        settings = home.read_settings()
         expected = list(server.typed_in_order)
         typed = receiver.text()
         parlix.stop()
+        settings = home.read_settings()  # the totals' last write may wait for the end
         crashes = 0 if alive and parlix.proc.returncode == 0 else 1
 
         print(f"dictations:             {dictations} ({chords} chords) in {duration:.0f} s")

@@ -8,6 +8,7 @@ import argparse
 import os
 import random
 import re
+import subprocess
 import sys
 import time
 
@@ -15,6 +16,26 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "..", "tests", "e2e"))
 import harness as h  # noqa: E402
 from fault_server import FaultServer  # noqa: E402
+
+
+class Receiver:
+    """The Tk window of tests/tools/tk_receiver.py, which takes the keyboard focus."""
+
+    def __init__(self, folder):
+        self.out = os.path.join(folder, "received.txt")
+        tool = os.path.join(os.path.dirname(h.__file__), "..", "tools", "tk_receiver.py")
+        self.proc = subprocess.Popen(["/usr/bin/python3", tool, "receiver", self.out],
+                                     stdin=subprocess.PIPE, stdout=subprocess.DEVNULL)
+        assert h.wait_until(lambda: os.path.exists(self.out), 10), "receiver window did not start"
+
+    def text(self):
+        with open(self.out, encoding="utf-8") as f:
+            return f.read()
+
+    def stop(self):
+        self.proc.stdin.close()
+        self.proc.terminate()
+        self.proc.wait()
 
 SHIFT_L = "50"
 HOLD = 0.5  # 16 KB of recording, well over the shortest one that is sent; not a tap
@@ -85,7 +106,7 @@ def main():
     home.write_settings({"setupCompleted": True, "useLocalServer": False, "serverURL": server.url(),
                          "triggerKey": "rightCommand"})
     os.environ["PARLIX_RECEIVER_SECONDS"] = str(int(args.count * 2 + 300))
-    receiver = h.Receiver()
+    receiver = Receiver(home.root)
     parlix = h.Parlix(home, binary=os.path.abspath(args.parlix))
     ok = False
     try:
